@@ -1,0 +1,12 @@
+// Selection, matching, undo and redo.
+#pragma once
+
+// The status line: "Click on a tile" or "Click on another tile".
+extern const char *status_text;
+
+// Handles a pointer record at work-surface point (x, y); 1 when something changed.
+int click_tile(int code, int x, int y);
+// Puts the last removed pair back; 1 when there was one.
+int undo_pair();
+// Removes again the last pair undone; 1 when there was one.
+int redo_pair();

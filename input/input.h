@@ -1,0 +1,33 @@
+// Input translation: keys, joystick and pointer into a queue of input codes.
+#pragma once
+#include <SDL.h>
+#include <cstdint>
+
+struct KeyMapEntry {
+    int32_t sym;          // SDLKey value
+    int32_t plain_code;   // code without Shift
+    int32_t shifted_code; // code with Shift
+};
+
+extern int32_t input_queue[64];  // ring of pending input codes
+extern int32_t queue_head;       // next slot to write
+extern int32_t queue_tail;       // next slot to read
+extern int32_t held_keys[32];    // plain codes of the keys held down
+extern int32_t held_count;       // valid entries of held_keys
+extern uint8_t repeat_active;    // auto-repeat armed
+extern int32_t repeat_due;       // SDL_GetTicks time after which the next repeat fires
+extern int32_t repeat_code;      // code auto-repeat appends
+extern int32_t dpad_bits;        // virtual stick buttons down at the last read_stick
+extern const KeyMapEntry key_map[]; // 77 rows and an end row with sym 0xFFFFFF
+extern Uint32 (*input_ticks)();  // the clock auto-repeat reads; SDL_GetTicks unless a test sets it
+
+void poll_input();
+int32_t queue_pop();
+void queue_push(int32_t code);
+// Sets *code and *plain (both -1 for a key without a row).
+void translate_key(SDLKey sym, SDLMod mod, int32_t *code, int32_t *plain);
+void handle_key(SDLKey sym, SDLMod mod, int pressed);
+int is_key_held(int32_t plain);
+void read_stick();
+void push_key_press(SDLKey sym);
+void push_joy_button(int button, int pressed);

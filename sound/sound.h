@@ -1,0 +1,15 @@
+// Blocking sound effects and looping music.
+#pragma once
+#include <SDL_mixer.h>
+
+extern int channel;              // mixer channel of the last effect, -1 if none
+extern Mix_Chunk *effect_chunk;  // sample of the last effect, or null
+extern Mix_Music *current_music; // the looping music, or null
+extern char sound_path[32];      // full path of the file being loaded
+extern char music_name[19];      // music file name of the current background
+extern void (*effect_hook)(const char *name); // if set, told of every effect played (tests)
+
+// Plays "data/sound/<name>" once and returns when it has finished.
+void play_effect(const char *name);
+// Replaces the music with "data/sound/music/<name>", looping for ever.
+void play_music(const char *name);
