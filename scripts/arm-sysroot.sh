@@ -33,25 +33,38 @@ libgtest-dev libgmock-dev libbenchmark-dev"
 
 # The stamp records what the sysroot was made from; a changed list, suite
 # or layout version makes the next run build a new one.
-want="jadeturtle sysroot v2 $suite $arch: $(echo $packages)"
+want="jadeturtle sysroot v3 $suite $arch: $(echo $packages)"
 
-if [ -f "$sysroot/$stamp_name" ] && [ "$(cat "$sysroot/$stamp_name")" = "$want" ]; then
+complete() {
+  [ -f "$sysroot/$stamp_name" ] && [ "$(cat "$sysroot/$stamp_name")" = "$want" ]
+}
+
+if complete; then
   echo "arm-sysroot: reusing $sysroot" >&2
   echo "$sysroot"
   exit 0
 fi
 
-for tool in debootstrap dpkg-deb realpath; do
+for tool in debootstrap dpkg-deb realpath flock; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "arm-sysroot: $tool is missing; run scripts/setup.sh first" >&2
     exit 1
   fi
 done
 
+# One preparation at a time: a second caller waits, then finds it done.
+mkdir -p "$(dirname "$sysroot")"
+exec 9>"$sysroot.lock"
+flock 9
+if complete; then
+  echo "arm-sysroot: reusing $sysroot" >&2
+  echo "$sysroot"
+  exit 0
+fi
+
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 
 work="$sysroot.partial"
-mkdir -p "$(dirname "$sysroot")"
 $sudo rm -rf "$work"
 echo "arm-sysroot: fetching $suite/$arch packages into $work" >&2
 include=$(echo $packages | tr ' ' ',')
@@ -88,8 +101,9 @@ find "$work" -type l -lname '/*' | while read -r link; do
   $sudo ln -sfn "$rel" "$link"
 done
 
-# The downloaded archives are not needed any more; they are most of the size.
-$sudo rm -rf "$work"/var/cache/apt/archives/*.deb "$work/debootstrap"
+# The downloaded archives are not needed any more, nor is documentation.
+$sudo rm -rf "$work"/var/cache/apt/archives/*.deb "$work/debootstrap" \
+  "$work/usr/share/doc" "$work/usr/share/man" "$work/usr/share/info" "$work/usr/share/locale"
 
 # Everything a build needs must be there before the stamp is written.
 for f in usr/include/SDL/SDL.h usr/include/SDL/SDL_mixer.h usr/include/SDL/SDL_ttf.h \
