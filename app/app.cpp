@@ -68,7 +68,7 @@ void start_up()
     TTF_Init();
     font = TTF_OpenFont(FONT_PATH, FONT_SIZE);
     if (!font)
-        fprintf(stderr, "Couldn't open font %s: %s\n", FONT_PATH, TTF_GetError());
+        fprintf(stderr, "Couldn't open font: %s\n", TTF_GetError());
 
     int code = next_tile_set();
     if (code != 0) {
