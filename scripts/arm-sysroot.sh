@@ -33,7 +33,7 @@ libgtest-dev libgmock-dev libbenchmark-dev"
 
 # The stamp records what the sysroot was made from; a changed list, suite
 # or layout version makes the next run build a new one.
-want="jadeturtle sysroot v3 $suite $arch: $(echo $packages)"
+want="jadeturtle sysroot v4 $suite $arch: $(echo $packages)"
 
 complete() {
   [ -f "$sysroot/$stamp_name" ] && [ "$(cat "$sysroot/$stamp_name")" = "$want" ]
@@ -91,6 +91,12 @@ echo "arm-sysroot: unpacked $count packages" >&2
 # device nodes, /proc links and scratch folders debootstrap made would
 # shadow the host's own, so they go: the programs run against the host's.
 $sudo rm -rf "$work/dev" "$work/proc" "$work/sys" "$work/run" "$work/tmp"
+
+# Without a loader cache of its own, the ARM loader under qemu would read
+# the host's /etc/ld.so.cache and try the host's libraries first. An empty
+# cache makes it search the sysroot's standard folders only.
+$sudo rm -f "$work/etc/ld.so.cache"
+$sudo touch "$work/etc/ld.so.cache"
 
 # Absolute symbolic links would point into the host's own tree when the
 # cross linker or qemu follows them. Make every one relative to its place
