@@ -196,9 +196,19 @@ TEST_F(Display, SurfaceThatNeedsLockingIsLockedOnce)
     work_surface->offset = 0;
 }
 
+// Each death test re-runs this program for its child, the safe style once SDL
+// has threads. Where the program cannot be re-run directly (the ARM build
+// under user-mode emulation, which sets GTEST_DEATH_TEST_STYLE), the style
+// named there is used instead.
+static void choose_death_test_style()
+{
+    if (!getenv("GTEST_DEATH_TEST_STYLE"))
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+}
+
 TEST(DisplayDeathTest, DriverThatCannotStartEndsWithStatus1)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    choose_death_test_style();
     EXPECT_EXIT(
         {
             setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
@@ -209,7 +219,7 @@ TEST(DisplayDeathTest, DriverThatCannotStartEndsWithStatus1)
 
 TEST(DisplayDeathTest, NoWorkSurfaceEndsWithStatus5)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    choose_death_test_style();
     // A work surface that cannot be allocated stands for a display that cannot be set up.
     EXPECT_EXIT(init_video(640, -480), testing::ExitedWithCode(5),
                 "Couldn't set display mode: [^\n]+\n$");
@@ -217,7 +227,7 @@ TEST(DisplayDeathTest, NoWorkSurfaceEndsWithStatus5)
 
 TEST(DisplayDeathTest, NoAudioDeviceOrJoystickIsNotFatal)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    choose_death_test_style();
     struct stat st;
     bool has_joystick = stat("/dev/input/js0", &st) == 0 || stat("/dev/js0", &st) == 0;
     const char *expected = has_joystick ? "Couldn't initialize audio: [^\n]+\nstarted\n"
