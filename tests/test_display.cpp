@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -128,6 +129,36 @@ TEST_F(Display, PresentSamplesEveryOtherPixelOfEveryOtherRow) {
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
             ASSERT_EQ(display_at(x, y), work_at(2 * x, 2 * y)) << x << "," << y;
+}
+
+// Rows are found through the pitches the surfaces report; a display row that
+// starts half-way into a 32-bit word is still written correctly.
+TEST_F(Display, PresentFollowsReportedPitches) {
+    const int work_stride = 1300, display_stride = 642;
+    std::vector<uint16_t> work(work_stride / 2 * 480), shown(display_stride / 2 * 240 + 2, 0xEEEE);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 650; ++x)
+            work[y * work_stride / 2 + x] = (uint16_t)(x * 131 + y * 7 + 1);
+    SDL_Surface *real_screen = screen;
+    uint16_t *real_pixels = work_pixels;
+    int real_pitch = work_pitch;
+    screen = SDL_CreateRGBSurfaceFrom(shown.data(), 320, 240, 16, display_stride, 0xF800, 0x07E0,
+                                      0x001F, 0);
+    ASSERT_NE(screen, nullptr);
+    work_pixels = work.data();
+    work_pitch = work_stride;
+    present_frame();
+    SDL_FreeSurface(screen);
+    screen = real_screen;
+    work_pixels = real_pixels;
+    work_pitch = real_pitch;
+
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(shown[y * display_stride / 2 + x], work[2 * y * work_stride / 2 + 2 * x])
+                << x << "," << y;
+        ASSERT_EQ(shown[y * display_stride / 2 + 320], 0xEEEE) << "row padding untouched";
+    }
 }
 
 TEST_F(Display, OddRowsAndColumnsNeverReachTheDisplay) {
