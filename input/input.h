@@ -20,6 +20,7 @@ extern int32_t repeat_code;      // code auto-repeat appends
 extern int32_t dpad_bits;        // virtual stick buttons down at the last read_stick
 extern const KeyMapEntry key_map[]; // 77 rows and an end row with sym 0xFFFFFF
 extern Uint32 (*input_ticks)();  // the clock auto-repeat reads; SDL_GetTicks unless a test sets it
+extern Sint16 (*stick_axis)(int axis); // reads axis 0 (x) or 1 (y) of the stick, 0 without one
 
 void poll_input();
 int32_t queue_pop();
