@@ -10,8 +10,7 @@
 namespace {
 
 // A faces file with every face blank except those given.
-std::string faces_text(int inked_face = -1, const std::string &inked_row = "",
-                       int skip_face = -1) {
+std::string faces_text(int inked_face = -1, const std::string &inked_row = "", int skip_face = -1) {
     std::string text = "# test faces\n";
     for (int f = 0; f < FACE_COUNT; f++) {
         if (f == skip_face)
