@@ -112,7 +112,8 @@ void freepats_instruments(std::set<int> *programs, std::set<int> *drums) {
 }
 
 MusicPiece piece_from_source(int i) {
-    std::string path = std::string(JT_SOURCE_DIR) + "/tools/art/music/bgm" + std::to_string(i) + ".txt";
+    std::string path =
+        std::string(JT_SOURCE_DIR) + "/tools/art/music/bgm" + std::to_string(i) + ".txt";
     MusicPiece piece;
     std::string error;
     EXPECT_TRUE(parse_music(read_file(path), &piece, &error)) << path << ": " << error;

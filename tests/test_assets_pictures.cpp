@@ -35,8 +35,12 @@ struct Loaded {
         start_offscreen_display();
         code = load_pcx(path.c_str(), &image);
     }
-    ~Loaded() { free_image(&image); }
-    uint8_t index(int x, int y) const { return image.pixels[(size_t)y * image.width + x]; }
+    ~Loaded() {
+        free_image(&image);
+    }
+    uint8_t index(int x, int y) const {
+        return image.pixels[(size_t)y * image.width + x];
+    }
     // Grey level 0..255 of a pixel as the display shows it.
     int grey(int x, int y) const {
         Uint8 r, g, b;
@@ -165,8 +169,8 @@ TEST(TileSetPictures, SelectionHighlightShowsOnEveryFaceGround) {
         for (int b = a + 1; b < TILESETS; b++) {
             int most = 0;
             for (int shift = 0; shift <= 16; shift += 8)
-                most = std::max(most, std::abs((grounds[a] >> shift & 255) -
-                                               (grounds[b] >> shift & 255)));
+                most = std::max(
+                    most, std::abs((grounds[a] >> shift & 255) - (grounds[b] >> shift & 255)));
             EXPECT_GE(most, 30) << "tile sets " << a << " and " << b << " look alike";
         }
 }
@@ -246,8 +250,8 @@ TEST(GeneratedPictures, ImageMagickDecodesTheSamePixelsAsOurLoader) {
         Loaded ours(path);
         ASSERT_EQ(ours.code, 0) << path;
         RgbPicture theirs;
-        ASSERT_TRUE(read_pnm_from("convert " + shell_quote(path) + " -depth 8 ppm:- 2>/dev/null",
-                                  &theirs))
+        ASSERT_TRUE(
+            read_pnm_from("convert " + shell_quote(path) + " -depth 8 ppm:- 2>/dev/null", &theirs))
             << path;
         ASSERT_EQ(theirs.width, ours.image.width) << path;
         ASSERT_EQ(theirs.height, ours.image.height) << path;
@@ -261,8 +265,8 @@ TEST(GeneratedPictures, ImageMagickDecodesTheSamePixelsAsOurLoader) {
             bool same_rgb = rgb[0] == palette[3 * index] && rgb[1] == palette[3 * index + 1] &&
                             rgb[2] == palette[3 * index + 2];
             // ... and the same display pixel as our loader gives
-            bool same_pixel =
-                ours.image.palette[index] == SDL_MapRGB(work_surface->format, rgb[0], rgb[1], rgb[2]);
+            bool same_pixel = ours.image.palette[index] ==
+                              SDL_MapRGB(work_surface->format, rgb[0], rgb[1], rgb[2]);
             if ((!same_rgb || !same_pixel) && wrong++ < 3)
                 ADD_FAILURE() << path << ": pixel " << i % theirs.width << "," << i / theirs.width;
         }

@@ -30,7 +30,8 @@ std::string one_track(const std::string &music, const std::string &meter = "4/4"
 }
 
 TEST(MusicNotation, NotesDurationsChordsAndDynamics) {
-    MusicPiece p = parse_ok(one_track("| c4:4 c#4:8 db4 e4:8. f4:16 [g4 b4]:4 | p r:2 a-1:4t bb8 c4 |"));
+    MusicPiece p =
+        parse_ok(one_track("| c4:4 c#4:8 db4 e4:8. f4:16 [g4 b4]:4 | p r:2 a-1:4t bb8 c4 |"));
     const std::vector<MusicNote> &n = p.tracks[0].notes;
     ASSERT_EQ(n.size(), 10u);
     EXPECT_EQ(n[0].key, 60); // middle C
@@ -49,15 +50,16 @@ TEST(MusicNotation, NotesDurationsChordsAndDynamics) {
     EXPECT_EQ(n[7].key, 9);
     EXPECT_EQ(n[7].start, 4 * Q + 2 * Q);
     EXPECT_EQ(n[7].length, Q * 2 / 3);
-    EXPECT_EQ(n[8].key, 118); // b flat 8
-    EXPECT_EQ(n[7].velocity, 52);  // p
-    EXPECT_EQ(n[0].velocity, 84);  // mf until told otherwise
+    EXPECT_EQ(n[8].key, 118);     // b flat 8
+    EXPECT_EQ(n[7].velocity, 52); // p
+    EXPECT_EQ(n[0].velocity, 84); // mf until told otherwise
     EXPECT_EQ(p.total_ticks, 8 * Q);
     EXPECT_DOUBLE_EQ(music_seconds(p), 8.0);
 }
 
 TEST(MusicNotation, SharpsAreNotCommentsButSpacedHashesAre) {
-    MusicPiece p = parse_ok("tempo 120 # fast\ntrack t 0\nsection A\nt | f#4:1 | # rest of line\nform A");
+    MusicPiece p =
+        parse_ok("tempo 120 # fast\ntrack t 0\nsection A\nt | f#4:1 | # rest of line\nform A");
     ASSERT_EQ(p.tracks[0].notes.size(), 1u);
     EXPECT_EQ(p.tracks[0].notes[0].key, 66);
     EXPECT_EQ(p.tempo, 120);
@@ -120,8 +122,7 @@ TEST(MusicNotation, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(parse_error("track a 0\nsection A\nb | c4:1 |\nform A").find("unknown"),
               std::string::npos);
     EXPECT_NE(parse_error("track a 200\n").find("program"), std::string::npos);
-    EXPECT_NE(parse_error("track a 0\nsection A\na | c4:1 |\n").find("no form"),
-              std::string::npos);
+    EXPECT_NE(parse_error("track a 0\nsection A\na | c4:1 |\n").find("no form"), std::string::npos);
 }
 
 // A Standard MIDI File read back event by event.

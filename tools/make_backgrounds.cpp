@@ -45,7 +45,9 @@ struct Shade {
 struct Canvas {
     int w, h; // display resolution
     std::vector<Shade> px;
-    Shade &at(int x, int y) { return px[(size_t)y * w + x]; }
+    Shade &at(int x, int y) {
+        return px[(size_t)y * w + x];
+    }
 };
 
 const double PI = 3.14159265358979323846;
@@ -209,8 +211,8 @@ void paint_dusk(const Background &b, Canvas &c) {
                 double roof_high = top + height * 0.12 * u;
                 bool roof = y >= roof_high && y <= roof_low;
                 bool wall = u < 0.70 && y > roof_low;
-                bool window = wall && u < 0.16 && y > roof_low + height * 0.22 &&
-                              y < bottom - height * 0.18;
+                bool window =
+                    wall && u < 0.16 && y > roof_low + height * 0.22 && y < bottom - height * 0.18;
                 if (window)
                     solid[(size_t)y * c.w + x] = 3;
                 else if (roof || wall)
@@ -266,8 +268,7 @@ void paint(const Background &b, Canvas &c) {
         paint_dusk(b, c);
 }
 
-bool parse_backgrounds(const std::string &text, std::vector<Background> *out,
-                       std::string *error) {
+bool parse_backgrounds(const std::string &text, std::vector<Background> *out, std::string *error) {
     std::istringstream in(text);
     std::string raw;
     int line = 0;
@@ -301,8 +302,8 @@ bool parse_backgrounds(const std::string &text, std::vector<Background> *out,
             if (!known)
                 return bad("unknown painter '" + b.painter + "'");
         } else if (key == "size") {
-            if (!(words >> b.width >> b.height) || b.width < 2 || b.height < 2 ||
-                b.width > 640 || b.height > 480 || b.width % 2 || b.height % 2)
+            if (!(words >> b.width >> b.height) || b.width < 2 || b.height < 2 || b.width > 640 ||
+                b.height > 480 || b.width % 2 || b.height % 2)
                 return bad("size is two even numbers, at most 640 x 480");
             if (b.width % 8 || b.height % 8)
                 return bad("size must be a multiple of 8 for the pattern to repeat");

@@ -129,8 +129,8 @@ bool parse_tilesets(const std::string &text, std::vector<TileSetColours> *sets,
             int number = -1;
             std::string name;
             if (!(words >> number) || number != (int)sets->size() || !(words >> name)) {
-                *error = at_line(line, "expected 'tileset " + std::to_string(sets->size()) +
-                                           " NAME'");
+                *error =
+                    at_line(line, "expected 'tileset " + std::to_string(sets->size()) + " NAME'");
                 return false;
             }
             TileSetColours t;

@@ -136,9 +136,9 @@ struct DrumName {
     int key;
 };
 
-const DrumName DRUMS[] = {{"kick", 36}, {"rim", 37},     {"snare", 38},   {"hat", 42},
-                          {"ride", 51}, {"claves", 75}, {"wood", 76},    {"woodlo", 77},
-                          {"trimute", 80}, {"tri", 81},  {"shaker", 82},  {"bell", 84}};
+const DrumName DRUMS[] = {{"kick", 36},    {"rim", 37},    {"snare", 38},  {"hat", 42},
+                          {"ride", 51},    {"claves", 75}, {"wood", 76},   {"woodlo", 77},
+                          {"trimute", 80}, {"tri", 81},    {"shaker", 82}, {"bell", 84}};
 
 int parse_key(const std::string &s, int line) {
     for (const DrumName &d : DRUMS)

@@ -49,10 +49,10 @@ struct MusicTrack {
 
 struct MusicPiece {
     std::string title;
-    int tempo = 120;       // quarter notes per minute
-    int meter_beats = 4;   // beats per bar
-    int meter_unit = 4;    // note value of one beat
-    int total_ticks = 0;   // length of the whole form
+    int tempo = 120;     // quarter notes per minute
+    int meter_beats = 4; // beats per bar
+    int meter_unit = 4;  // note value of one beat
+    int total_ticks = 0; // length of the whole form
     std::vector<MusicTrack> tracks;
 };
 
