@@ -31,16 +31,14 @@ namespace {
 const int WIDTH = 320;
 const int HEIGHT = 240;
 
-int usage()
-{
+int usage() {
     fprintf(stderr, "usage: e2e_helper assets DIR | plan DIR SEED OUT | "
                     "compare EXPECTED.raw SHOT.xwd [MISMATCH.png]\n");
     return 2;
 }
 
 // Writes the display as it stands: 320 x 240 16-bit pixels, rows from the top.
-bool dump_display(const std::string &path)
-{
+bool dump_display(const std::string &path) {
     FILE *out = fopen(path.c_str(), "wb");
     if (!out)
         return false;
@@ -54,8 +52,7 @@ std::vector<uint8_t> last_shown;
 
 // Draws and presents the board, saves the display as <name>.raw and tells
 // whether it differs from the frame saved before it.
-bool show(const std::string &out, const char *name)
-{
+bool show(const std::string &out, const char *name) {
     render_board();
     present_frame();
     if (!dump_display(out + "/" + name + ".raw")) {
@@ -71,8 +68,7 @@ bool show(const std::string &out, const char *name)
     return changed;
 }
 
-int press(FILE *clicks, int t)
-{
+int press(FILE *clicks, int t) {
     int x, y;
     if (!press_point_for(t, &x, &y)) {
         fprintf(stderr, "e2e_helper: no point reaches tile %d\n", t);
@@ -88,8 +84,7 @@ int press(FILE *clicks, int t)
 
 // Plays the deal of the given seed to the end, in the order the deal was
 // generated, as the real game will be played; saves the frames to check.
-int plan(const char *dir, unsigned seed, const char *out_dir)
-{
+int plan(const char *dir, unsigned seed, const char *out_dir) {
     char resolved[4096];
     if (!realpath(out_dir, resolved)) {
         perror(out_dir);
@@ -150,13 +145,11 @@ int plan(const char *dir, unsigned seed, const char *out_dir)
     return 0;
 }
 
-uint32_t be32(const uint8_t *p)
-{
+uint32_t be32(const uint8_t *p) {
     return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
 }
 
-std::vector<uint8_t> read_file(const char *path)
-{
+std::vector<uint8_t> read_file(const char *path) {
     std::vector<uint8_t> bytes;
     FILE *in = fopen(path, "rb");
     if (!in)
@@ -170,8 +163,7 @@ std::vector<uint8_t> read_file(const char *path)
 }
 
 // Reads a 16-bit window dump into 320 x 240 pixel values; empty on failure.
-std::vector<uint16_t> read_xwd(const char *path)
-{
+std::vector<uint16_t> read_xwd(const char *path) {
     std::vector<uint8_t> file = read_file(path);
     std::vector<uint16_t> pixels;
     if (file.size() < 100) {
@@ -184,8 +176,8 @@ std::vector<uint16_t> read_xwd(const char *path)
     uint32_t bits_per_pixel = be32(h + 44), bytes_per_line = be32(h + 48);
     uint32_t red = be32(h + 56), green = be32(h + 60), blue = be32(h + 64);
     uint32_t ncolors = be32(h + 76);
-    if (version != 7 || depth != 16 || bits_per_pixel != 16 || width != WIDTH ||
-        height != HEIGHT || red != 0xF800 || green != 0x07E0 || blue != 0x001F) {
+    if (version != 7 || depth != 16 || bits_per_pixel != 16 || width != WIDTH || height != HEIGHT ||
+        red != 0xF800 || green != 0x07E0 || blue != 0x001F) {
         fprintf(stderr,
                 "e2e_helper: %s: unexpected dump (version %u, depth %u, %u bpp, %ux%u, "
                 "masks %x %x %x)\n",
@@ -201,16 +193,15 @@ std::vector<uint16_t> read_xwd(const char *path)
     for (int y = 0; y < HEIGHT; y++)
         for (int x = 0; x < WIDTH; x++) {
             const uint8_t *p = file.data() + start + (size_t)y * bytes_per_line + 2 * x;
-            pixels[y * WIDTH + x] = byte_order == 0 ? (uint16_t)(p[0] | p[1] << 8)
-                                                    : (uint16_t)(p[0] << 8 | p[1]);
+            pixels[y * WIDTH + x] =
+                byte_order == 0 ? (uint16_t)(p[0] | p[1] << 8) : (uint16_t)(p[0] << 8 | p[1]);
         }
     return pixels;
 }
 
 // Writes the shot as a PNG, with every pixel that differs shown in magenta.
 void write_mismatch(const char *path, const std::vector<uint16_t> &shot,
-                    const std::vector<uint16_t> &expected)
-{
+                    const std::vector<uint16_t> &expected) {
     std::vector<uint8_t> rgb(WIDTH * HEIGHT * 3);
     for (int i = 0; i < WIDTH * HEIGHT; i++) {
         uint16_t v = shot[i];
@@ -222,8 +213,7 @@ void write_mismatch(const char *path, const std::vector<uint16_t> &shot,
     write_png_rgb(path, WIDTH, HEIGHT, rgb.data());
 }
 
-int compare(const char *expected_path, const char *shot_path, const char *mismatch_path)
-{
+int compare(const char *expected_path, const char *shot_path, const char *mismatch_path) {
     std::vector<uint8_t> raw = read_file(expected_path);
     if (raw.size() != WIDTH * HEIGHT * 2) {
         fprintf(stderr, "e2e_helper: %s is not a frame\n", expected_path);
@@ -253,8 +243,7 @@ int compare(const char *expected_path, const char *shot_path, const char *mismat
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (argc == 3 && strcmp(argv[1], "assets") == 0) {
         TestAssets assets = {2, 1, 20, find_test_font()};
         if (!assets.font_path)

@@ -23,16 +23,14 @@
 static int time_fixed;
 
 /* Whether code at address lies in the executable rather than a library. */
-static int in_program(void *address)
-{
+static int in_program(void *address) {
     Dl_info caller, program;
     void *anchor = dlsym(RTLD_DEFAULT, "SDL_videofd");
     return anchor && dladdr(address, &caller) && dladdr(anchor, &program) &&
            caller.dli_fbase == program.dli_fbase;
 }
 
-int gettimeofday(struct timeval *restrict tv, void *restrict tz)
-{
+int gettimeofday(struct timeval *restrict tv, void *restrict tz) {
     static int (*real)(struct timeval *, void *);
     if (!time_fixed && in_program(__builtin_return_address(0))) {
         const char *fixed = getenv("JT_FIXED_TIME");
@@ -48,13 +46,12 @@ int gettimeofday(struct timeval *restrict tv, void *restrict tz)
     return real(tv, tz);
 }
 
-void SDL_UpdateRect(SDL_Surface *surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h)
-{
+void SDL_UpdateRect(SDL_Surface *surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
     static void (*real)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32);
     static int log_fd = -2;
     if (!real)
         real = (void (*)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32))dlsym(RTLD_NEXT,
-                                                                             "SDL_UpdateRect");
+                                                                              "SDL_UpdateRect");
     real(surface, x, y, w, h);
     if (log_fd == -2) {
         const char *path = getenv("JT_FRAME_LOG");
