@@ -196,13 +196,11 @@ int is_key_held(int32_t plain) {
 void push_key_press(SDLKey sym) {
     SDL_Event event = {};
     event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
     event.key.keysym.sym = sym;
     event.key.keysym.unicode = (Uint16)sym;
     event.key.keysym.mod = KMOD_NONE;
     SDL_PushEvent(&event);
     event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
     SDL_PushEvent(&event);
 }
 
