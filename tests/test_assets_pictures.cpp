@@ -229,6 +229,28 @@ TEST(BackgroundPictures, FullPictureAndSeamlessTexturesThatStayMuted) {
     EXPECT_TRUE(small) << "no small seamless background";
 }
 
+// The status line is black text with a light edge, drawn at (360, 400) on
+// the background; behind it every background keeps to a calm middle grey,
+// where both the black and the light edge stand out.
+TEST(BackgroundPictures, StatusLineBackdropIsACalmMiddleGrey) {
+    for (int i = 0; i < BACKGROUNDS; i++) {
+        Loaded bg(background_path(i));
+        ASSERT_EQ(bg.code, 0) << background_path(i);
+        std::vector<int> greys;
+        for (int y = 396; y < 432; y += 2)
+            for (int x = 360; x < 640; x += 2)
+                greys.push_back(bg.grey(x % bg.image.width, y % bg.image.height));
+        std::sort(greys.begin(), greys.end());
+        int low = greys[greys.size() / 10], median = greys[greys.size() / 2];
+        int high = greys[greys.size() * 9 / 10];
+        std::printf("%s: status backdrop grey %d / %d / %d\n", background_path(i).c_str(), low,
+                    median, high);
+        EXPECT_GE(median, 50) << background_path(i) << ": too dark for black text";
+        EXPECT_LE(median, 140) << background_path(i) << ": too light for the light edge";
+        EXPECT_LE(high - low, 60) << background_path(i) << ": too busy behind the text";
+    }
+}
+
 // Palette of an 8-bit PCX file: its last 768 bytes.
 std::vector<uint8_t> file_palette(const std::string &path) {
     FILE *f = std::fopen(path.c_str(), "rb");

@@ -161,7 +161,7 @@ void paint_mountains(const Background &b, Canvas &c) {
     double amp[layers] = {0.30, 0.26, 0.22, 0.16};
     double scale[layers] = {90, 70, 55, 45};
     double tone[layers] = {0.62, 0.46, 0.30, 0.14};
-    double mx = c.w * 0.74, my = c.h * 0.20, mr = c.h * 0.07;
+    double mx = c.w * 0.90, my = c.h * 0.15, mr = c.h * 0.07;
     for (int x = 0; x < c.w; x++) {
         double top[layers];
         for (int l = 0; l < layers; l++)
@@ -179,6 +179,11 @@ void paint_mountains(const Background &b, Canvas &c) {
                     double texture = 0.05 * fbm(b.seed + l, x, y, 10, 0);
                     s = {1, clamp01(tone[l] + mist * (l < layers - 1 ? 1.0 : 0.4) + texture)};
                 }
+            // mist rising from the valley floor keeps the bottom of the
+            // picture, where the status line is, at a middle grey
+            double valley = (y - c.h * 0.72) / (c.h * 0.28);
+            if (valley > 0 && s.ramp == 1)
+                s.level = clamp01(s.level + 0.34 * smooth(clamp01(valley)));
             c.at(x, y) = s;
         }
     }
@@ -197,7 +202,7 @@ void paint_dusk(const Background &b, Canvas &c) {
     }
     // Five tiers, each a wall under a roof with upturned eaves, narrowing
     // upwards, and a spire on top.
-    double axis = c.w * 0.24, base = horizon - c.h * 0.05;
+    double axis = c.w * 0.09, base = horizon - c.h * 0.05;
     for (int tier = 0; tier < 5; tier++) {
         double height = c.h * 0.062 * (1 - 0.08 * tier);
         double half = c.w * 0.080 * (1 - 0.13 * tier);
@@ -246,7 +251,10 @@ void paint_dusk(const Background &b, Canvas &c) {
             else if (what == 3)
                 s = {3, 0.85};
             if (water) {
-                s.level *= 0.72;
+                // darker than what it mirrors, lifted towards a middle grey
+                // nearer the viewer, where the status line is
+                double near = (y - horizon) / (c.h - horizon);
+                s.level = s.level * 0.72 * (1 - 0.45 * near) + 0.40 * 0.45 * near;
                 if (s.ramp == 0)
                     s.ramp = 2;
                 s.level = clamp01(s.level + 0.04 * std::sin(x * 0.35 + y * 1.3));

@@ -55,7 +55,8 @@ void add_bell(std::vector<double> &out, int start, double freq, double level) {
         double attack = t < 0.002 ? t / 0.002 : 1.0;
         double v = 0.0;
         for (int p = 0; p < 4; p++)
-            v += amps[p] * std::sin(2 * PI * freq * ratios[p] * t) * std::exp(-t / decays[p]);
+            if (freq * ratios[p] < 9000) // nothing shrill near the 11 kHz limit
+                v += amps[p] * std::sin(2 * PI * freq * ratios[p] * t) * std::exp(-t / decays[p]);
         out[i] += level * attack * v;
     }
 }
