@@ -123,6 +123,7 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
     std::string path = std::string(pattern) + "/f.pcx";
     auto bases = base_files();
     int loaded = 0, refused = 0;
+    int by_code[16] = {};
     for (int iteration = 0; iteration < 4000; iteration++) {
         std::vector<uint8_t> f = bases[pick(static_cast<int>(bases.size()))];
         mutate(f);
@@ -130,6 +131,8 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
         PalettedImage image;
         std::memset(&image, 0x5A, sizeof image);
         int code = load_pcx(path.c_str(), &image);
+        if (code >= 0 && code < 16)
+            by_code[code]++;
         if (code != PCX_OK) {
             refused++;
             ASSERT_TRUE((code >= 2 && code <= 6) || (code >= 9 && code <= 15)) << code;
@@ -158,7 +161,11 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
     // The mutations must reach both outcomes for the run to mean anything.
     EXPECT_GT(loaded, 400);
     EXPECT_GT(refused, 400);
-    printf("loaded %d, refused %d\n", loaded, refused);
+    printf("loaded %d, refused %d; by code:", loaded, refused);
+    for (int c = 0; c < 16; c++)
+        if (by_code[c])
+            printf(" %d:%d", c, by_code[c]);
+    printf("\n");
 }
 
 TEST(FuzzPictures, RandomRectanglesStayOnTheSurface) {
