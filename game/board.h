@@ -45,7 +45,8 @@ extern const LayoutEntry board_layout[];
 
 // True when faces a and b may be removed together.
 bool tiles_match(int a, int b);
-// Writes col, row, layer and flags = 0 of every tile from board_layout; sets tile_count.
+// Writes col, row, layer, flags = 0 and the screen position of every tile
+// from board_layout; sets tile_count.
 void place_tiles();
 // Sets screen_x and screen_y of a tile from its col, row and layer.
 void set_tile_position(Tile *tile);

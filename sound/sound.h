@@ -1,9 +1,12 @@
 // Blocking sound effects and looping music.
 #pragma once
-#include <SDL_mixer.h>
+
+// The mixer's handle types, declared here so that callers need no SDL header.
+struct Mix_Chunk;
+typedef struct _Mix_Music Mix_Music;
 
 extern int channel;              // mixer channel of the last effect, -1 if none
-extern Mix_Chunk *effect_chunk;  // sample of the last effect, or null
+extern Mix_Chunk *effect_chunk;  // sample of the effect now playing, or null
 extern Mix_Music *current_music; // the looping music, or null
 extern char sound_path[32];      // full path of the file being loaded
 extern char music_name[19];      // music file name of the current background

@@ -1,0 +1,105 @@
+// Selection, matching, undo and redo.
+#include "game/play.h"
+#include "game/board.h"
+#include "game/freedom.h"
+#include "sound/sound.h"
+
+enum {
+    POINTER_PRESS = 1024, // input code of a pointer press
+    HIT_WIDTH = 40,       // pointer hit area of a tile, work-surface pixels
+    HIT_HEIGHT = 46,
+};
+
+static const char MSG_PICK_TILE[] = "Click on a tile";
+static const char MSG_PICK_PARTNER[] = "Click on another tile";
+
+const char *status_text = MSG_PICK_TILE;
+
+static bool can_pick(const Tile *tile)
+{
+    return (tile->flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
+}
+
+// The topmost free tile whose hit area holds (x, y), or -1. Among tiles of
+// one layer the lowest index wins.
+static int hit_test(int x, int y)
+{
+    int hit = -1;
+    for (int i = 0; i < BOARD_TILES; ++i) {
+        const Tile *tile = &board.tiles[i];
+        if (!can_pick(tile))
+            continue;
+        if (x < tile->screen_x || x >= tile->screen_x + HIT_WIDTH || y < tile->screen_y ||
+            y >= tile->screen_y + HIT_HEIGHT)
+            continue;
+        if (hit < 0 || tile->layer > board.tiles[hit].layer)
+            hit = i;
+    }
+    return hit;
+}
+
+int click_tile(int code, int x, int y)
+{
+    if (code != POINTER_PRESS)
+        return 0;
+    // A deal, undo or redo may have changed the board since the last frame
+    // analysed it; pick only among tiles that are free now.
+    update_tile_flags();
+    int h = hit_test(x, y);
+    if (h < 0)
+        return 0;
+    Tile *hit = &board.tiles[h];
+    hit->flags ^= TILE_SELECTED;
+    if (!(hit->flags & TILE_SELECTED)) {
+        status_text = MSG_PICK_TILE;
+        play_effect("snd0.wav");
+        return 1;
+    }
+    play_effect("snd0.wav");
+    int s = -1;
+    for (int i = 0; i < BOARD_TILES; ++i) {
+        if (i != h && (board.tiles[i].flags & TILE_SELECTED)) {
+            s = i;
+            break;
+        }
+    }
+    if (s < 0) {
+        status_text = MSG_PICK_PARTNER;
+        return 1;
+    }
+    Tile *other = &board.tiles[s];
+    if (!tiles_match(other->face, hit->face) || board.move_count + 2 > BOARD_TILES) {
+        hit->flags &= ~TILE_SELECTED;
+        return 1;
+    }
+    other->flags = (other->flags | TILE_REMOVED) & ~TILE_SELECTED;
+    hit->flags = (hit->flags | TILE_REMOVED) & ~TILE_SELECTED;
+    board.redo_count = 0;
+    board.move_history[board.move_count] = s;
+    board.move_history[board.move_count + 1] = h;
+    board.move_count += 2;
+    status_text = MSG_PICK_TILE;
+    return 1;
+}
+
+int undo_pair()
+{
+    if (board.move_count < 2)
+        return 0;
+    board.tiles[board.move_history[board.move_count - 1]].flags &= ~TILE_REMOVED;
+    board.tiles[board.move_history[board.move_count - 2]].flags &= ~TILE_REMOVED;
+    board.redo_count += 1;
+    board.move_count -= 2;
+    return 1;
+}
+
+int redo_pair()
+{
+    if (board.redo_count <= 0 || board.move_count + 2 > BOARD_TILES)
+        return 0;
+    board.tiles[board.move_history[board.move_count]].flags |= TILE_REMOVED;
+    board.tiles[board.move_history[board.move_count + 1]].flags |= TILE_REMOVED;
+    board.redo_count -= 1;
+    board.move_count += 2;
+    return 1;
+}
