@@ -6,3 +6,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 cd "$root/build"
 ctest --output-on-failure -j"$(nproc)"
+
+# The handheld build: the same suite cross-built for ARM, run under emulation.
+"$root/scripts/test-arm.sh"

@@ -1,0 +1,158 @@
+// Start-up, the main loop that turns input codes into game actions, and the
+// hand-over to the handheld's launcher at exit.
+#include "app/app.h"
+
+#include "assets/cycle.h"
+#include "game/board.h"
+#include "game/deal.h"
+#include "game/play.h"
+#include "gfx/display.h"
+#include "gfx/draw.h"
+#include "gfx/render.h"
+#include "input/input.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <SDL_ttf.h>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/time.h>
+#include <unistd.h>
+
+unsigned char quit_requested;
+TTF_Font *font;
+
+enum {
+    FONT_SIZE = 24,
+    EXIT_NO_TILE_SET = 2,
+    EXIT_NO_MEMORY = 1,
+    NO_MEMORY_SHADOW_MASK = 20, // site code of the out-of-memory report
+    CODE_RETURN = 13,
+    CODE_ESCAPE = 27,
+    CODE_F1 = 384,
+    CODE_F2 = 385,
+    CODE_LEFT = 400,
+    CODE_RIGHT = 401,
+    CODE_POINTER = 0x400, // set in the first value of every pointer record
+    HISTORY_UNDO = 1,
+    HISTORY_REDO = -1,
+};
+
+static const char FONT_PATH[] = "data/font/ariblk.ttf";
+static const char LAUNCHER_DIR[] = "/usr/gp2x";
+static const char LAUNCHER[] = "./gp2xmenu";
+
+void on_exit() {
+    Mix_CloseAudio();
+    SDL_Quit();
+    // Without the launcher's folder there is nothing to start; a program of
+    // that name in the current folder must not be run in its place.
+    if (chdir(LAUNCHER_DIR) != 0)
+        return;
+    execl(LAUNCHER, LAUNCHER, (char *)nullptr);
+}
+
+void start_up() {
+    tileset_index = -1;
+    background_index = -1;
+
+    timeval now;
+    gettimeofday(&now, nullptr);
+    srand((unsigned)(now.tv_sec + now.tv_usec));
+
+    init_video(640, 480);
+    atexit(on_exit);
+
+    TTF_Init();
+    font = TTF_OpenFont(FONT_PATH, FONT_SIZE);
+    if (!font)
+        fprintf(stderr, "Couldn't open font: %s\n", TTF_GetError());
+
+    int code = next_tile_set();
+    if (code != 0) {
+        printf("Failed to load a tile set, code %d\n", code);
+        exit(EXIT_NO_TILE_SET);
+    }
+
+    shadow_mask = (uint8_t *)malloc(work_height * (work_width + 7) / 8);
+    if (!shadow_mask) {
+        printf("No memory: %d\n", NO_MEMORY_SHADOW_MASK);
+        exit(EXIT_NO_MEMORY);
+    }
+
+    fill_rect(0, 0, work_width, work_height, 60, 84, 12);
+    status_text = "Click on a tile";
+    save_screen(0);
+    deal_board();
+}
+
+// Acts on one input code popped from the queue.
+static void dispatch(int32_t code, LoopState *state) {
+    if (code & CODE_POINTER) {
+        // A pointer record: the next two values are coordinates, not codes.
+        // Records are queued whole, so both are already waiting.
+        int32_t x = queue_pop();
+        int32_t y = queue_pop();
+        state->redraw |= click_tile(code, x, y);
+        return;
+    }
+    switch (code) {
+    case CODE_RETURN:
+        deal_board();
+        state->redraw = 1;
+        break;
+    case CODE_ESCAPE:
+        quit_requested = 1;
+        break;
+    case CODE_F1:
+        next_tile_set();
+        state->redraw = 1;
+        break;
+    case CODE_F2:
+        next_background();
+        state->redraw = 1;
+        break;
+    case CODE_LEFT:
+        state->history_action = HISTORY_UNDO;
+        break;
+    case CODE_RIGHT:
+        state->history_action = HISTORY_REDO;
+        break;
+    default:
+        break;
+    }
+}
+
+void main_loop_pass(LoopState *state) {
+    SDL_Delay(1);
+
+    // The pump runs before every pop, so events that arrive while an action
+    // runs (a blocking effect, say) join this same drain.
+    poll_input();
+    int32_t code = queue_pop();
+    while (code >= 0) {
+        dispatch(code, state);
+        poll_input();
+        code = queue_pop();
+    }
+
+    if (state->redraw) {
+        render_board();
+        present_frame();
+    }
+
+    if (state->history_action == HISTORY_UNDO)
+        state->redraw = undo_pair();
+    else if (state->history_action == HISTORY_REDO)
+        state->redraw = redo_pair();
+    else
+        state->redraw = 0;
+    state->history_action = 0;
+}
+
+int main_loop() {
+    LoopState state = {1, 0};
+    while (!quit_requested)
+        main_loop_pass(&state);
+    return 0;
+}

@@ -1,0 +1,341 @@
+// The whole game started in-process on small test assets (dummy video):
+// start-up, and how the main loop turns input codes into actions and frames.
+#include "app/app.h"
+#include "assets/cycle.h"
+#include "game/board.h"
+#include "game/deal.h"
+#include "game/play.h"
+#include "gfx/display.h"
+#include "gfx/draw.h"
+#include "gfx/render.h"
+#include "input/input.h"
+#include "sound/sound.h"
+#include "test_assets.h"
+#include "tile_points.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> effects;
+void record_effect(const char *name) {
+    effects.push_back(name);
+}
+
+const int SENTINEL = -12345;
+
+class MainLoopTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/jt_loop_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        // No effect files: effects are announced to the hook but take no time.
+        TestAssets assets = {2, 1, -1, find_test_font()};
+        ASSERT_EQ(write_test_assets(folder.c_str(), &assets), 0);
+        ASSERT_EQ(chdir(folder.c_str()), 0);
+        effect_hook = record_effect;
+        start_up();
+        startup_effects = effects;
+    }
+    static void TearDownTestSuite() {
+        effect_hook = nullptr;
+        std::string command = "rm -rf '" + folder + "'";
+        EXPECT_EQ(system(command.c_str()), 0);
+    }
+    void SetUp() override {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+        }
+        queue_head = queue_tail = 0;
+        quit_requested = 0;
+        deal_board();
+        render_board();
+        effects.clear();
+    }
+
+    // Marks the frame as not drawn; render_board rewrites every position.
+    static void forget_frame() {
+        board.tiles[0].screen_x = SENTINEL;
+    }
+    static bool frame_drawn() {
+        return board.tiles[0].screen_x != SENTINEL;
+    }
+
+    // Removes the first n pairs of the deal's own solution, as the player would.
+    static void remove_pairs(int n) {
+        for (int k = 0; k < 2 * n; k++) {
+            int t = board.move_history[k];
+            int x, y;
+            ASSERT_EQ(press_point_for(t, &x, &y), 1) << "tile " << t;
+            ASSERT_EQ(click_tile(1024, 2 * x, 2 * y), 1);
+            render_board();
+        }
+        ASSERT_EQ(board.move_count, 2 * n);
+        effects.clear();
+    }
+
+    static void push(std::initializer_list<int> codes) {
+        for (int code : codes)
+            queue_push(code);
+    }
+
+    static int removed_count() {
+        int n = 0;
+        for (const Tile &t : board.tiles)
+            n += (t.flags & TILE_REMOVED) != 0;
+        return n;
+    }
+
+    static std::string folder;
+    static std::vector<std::string> startup_effects;
+};
+
+std::string MainLoopTest::folder;
+std::vector<std::string> MainLoopTest::startup_effects;
+
+TEST_F(MainLoopTest, StartUpLeavesAFreshDealOnThePlainBackground) {
+    EXPECT_EQ(startup_effects, (std::vector<std::string>{"snd1.wav", "snd1.wav"}));
+    EXPECT_EQ(tileset_index, 0);
+    EXPECT_EQ(background_index, -1);
+    ASSERT_NE(shadow_mask, nullptr);
+    ASSERT_NE(font, nullptr);
+    ASSERT_NE(screen_slots[0], nullptr);
+    uint16_t green = (uint16_t)map_rgb(60, 84, 12);
+    EXPECT_EQ(screen_slots[0][0], green);
+    EXPECT_EQ(screen_slots[0][640 * 480 - 1], green);
+    EXPECT_STREQ(status_text, "Click on a tile");
+    EXPECT_EQ(board.tile_count, BOARD_TILES);
+}
+
+TEST_F(MainLoopTest, TwoLeftsInOneDrainUndoOnce) {
+    remove_pairs(2);
+    push({400, 400});
+    LoopState state = {0, 0};
+    main_loop_pass(&state);
+    EXPECT_EQ(board.move_count, 2);
+    EXPECT_EQ(board.redo_count, 1);
+    EXPECT_EQ(removed_count(), 2);
+    EXPECT_EQ(state.redraw, 1);
+    EXPECT_EQ(state.history_action, 0);
+}
+
+TEST_F(MainLoopTest, LeftThenRightInOneDrainRedoesOnly) {
+    remove_pairs(2);
+    ASSERT_EQ(undo_pair(), 1);
+    push({400, 401});
+    LoopState state = {0, 0};
+    main_loop_pass(&state);
+    EXPECT_EQ(board.move_count, 4);
+    EXPECT_EQ(board.redo_count, 0);
+    EXPECT_EQ(removed_count(), 4);
+
+    // Right then Left: the undo wins.
+    push({401, 400});
+    main_loop_pass(&state);
+    EXPECT_EQ(board.move_count, 2);
+    EXPECT_EQ(removed_count(), 2);
+}
+
+TEST_F(MainLoopTest, UndoIsDrawnOnTheNextPassOnly) {
+    remove_pairs(1);
+    LoopState state = {0, 0};
+    forget_frame();
+    push({400});
+    main_loop_pass(&state);
+    EXPECT_FALSE(frame_drawn());
+    EXPECT_EQ(board.move_count, 0);
+
+    main_loop_pass(&state);
+    EXPECT_TRUE(frame_drawn());
+    EXPECT_EQ(state.redraw, 0);
+
+    // Nothing pending: no frame.
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_FALSE(frame_drawn());
+
+    // A redo is drawn on the pass after it; a redo with nothing left to
+    // redo draws nothing.
+    push({401});
+    main_loop_pass(&state);
+    EXPECT_EQ(board.move_count, 2);
+    main_loop_pass(&state);
+    EXPECT_TRUE(frame_drawn());
+    forget_frame();
+    push({401});
+    main_loop_pass(&state);
+    main_loop_pass(&state);
+    EXPECT_FALSE(frame_drawn());
+}
+
+TEST_F(MainLoopTest, PointerReleaseAndMotionAreConsumedWithoutEffect) {
+    int t = board.move_history[0];
+    int x, y;
+    ASSERT_EQ(press_point_for(t, &x, &y), 1);
+    // Coordinates that would read as Return and Escape if taken for codes.
+    push({1027, 2 * x, 2 * y, 1030, 13, 27, 1027, 27, 13});
+    int face = board.tiles[0].face;
+    LoopState state = {0, 0};
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_FALSE(frame_drawn());
+    EXPECT_EQ(quit_requested, 0);
+    EXPECT_TRUE(effects.empty());
+    EXPECT_EQ(board.tiles[0].face, face);
+    for (const Tile &tile : board.tiles)
+        EXPECT_EQ(tile.flags & TILE_SELECTED, 0);
+    EXPECT_EQ(queue_pop(), -1);
+}
+
+TEST_F(MainLoopTest, PointerPressSelectsAndRedraws) {
+    int t = board.move_history[0];
+    int x, y;
+    ASSERT_EQ(press_point_for(t, &x, &y), 1);
+    push({1024, 2 * x, 2 * y});
+    LoopState state = {0, 0};
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_TRUE(frame_drawn());
+    EXPECT_NE(board.tiles[t].flags & TILE_SELECTED, 0);
+    EXPECT_STREQ(status_text, "Click on another tile");
+    EXPECT_EQ(effects, std::vector<std::string>{"snd0.wav"});
+
+    // A press beside every tile changes nothing and draws nothing.
+    push({1024, 0, 0});
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_FALSE(frame_drawn());
+    EXPECT_NE(board.tiles[t].flags & TILE_SELECTED, 0);
+    status_text = "Click on a tile";
+}
+
+TEST_F(MainLoopTest, EscapeLetsTheDrainTheFrameAndTheUndoFinish) {
+    remove_pairs(1);
+    int t = board.move_history[2];
+    int x, y;
+    ASSERT_EQ(press_point_for(t, &x, &y), 1);
+    push({27, 1024, 2 * x, 2 * y, 400});
+    forget_frame();
+    EXPECT_EQ(main_loop(), 0);
+    EXPECT_EQ(quit_requested, 1);
+    EXPECT_NE(board.tiles[t].flags & TILE_SELECTED, 0);
+    EXPECT_TRUE(frame_drawn());
+    EXPECT_EQ(board.move_count, 0);
+    EXPECT_EQ(board.redo_count, 1);
+    EXPECT_EQ(queue_pop(), -1);
+    status_text = "Click on a tile";
+}
+
+TEST_F(MainLoopTest, WindowCloseEndsTheLoop) {
+    SDL_Event event = {};
+    event.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&event), 0);
+    EXPECT_EQ(main_loop(), 0);
+    EXPECT_EQ(quit_requested, 1);
+}
+
+TEST_F(MainLoopTest, ReturnDealsAnewAndKeepsTheStatusLine) {
+    remove_pairs(1);
+    int t = board.move_history[2];
+    int x, y;
+    ASSERT_EQ(press_point_for(t, &x, &y), 1);
+    ASSERT_EQ(click_tile(1024, 2 * x, 2 * y), 1);
+    ASSERT_STREQ(status_text, "Click on another tile");
+    int faces_before[BOARD_TILES];
+    for (int i = 0; i < BOARD_TILES; i++)
+        faces_before[i] = board.tiles[i].face;
+    effects.clear();
+
+    push({13});
+    LoopState state = {0, 0};
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_TRUE(frame_drawn());
+    EXPECT_EQ(effects, std::vector<std::string>{"snd1.wav"});
+    EXPECT_EQ(board.move_count, 0);
+    EXPECT_EQ(removed_count(), 0);
+    EXPECT_STREQ(status_text, "Click on another tile");
+    int same = 0;
+    for (int i = 0; i < BOARD_TILES; i++)
+        same += board.tiles[i].face == faces_before[i];
+    EXPECT_LT(same, BOARD_TILES);
+    status_text = "Click on a tile";
+}
+
+TEST_F(MainLoopTest, F1AndF2SwitchLooksAndRedraw) {
+    LoopState state = {0, 0};
+    int before = tileset_index;
+    push({384});
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_TRUE(frame_drawn());
+    EXPECT_EQ(tileset_index, (before + 1) % 2);
+
+    uint16_t slot_before = screen_slots[0][0];
+    push({385});
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_TRUE(frame_drawn());
+    EXPECT_EQ(background_index, 0);
+    EXPECT_NE(screen_slots[0][0], slot_before);
+}
+
+TEST_F(MainLoopTest, OtherCodesArePoppedAndIgnored) {
+    remove_pairs(1);
+    push({97, 402, 403, 1, 0, 412, 981, 393});
+    LoopState state = {0, 0};
+    forget_frame();
+    main_loop_pass(&state);
+    EXPECT_FALSE(frame_drawn());
+    EXPECT_EQ(queue_pop(), -1);
+    EXPECT_EQ(board.move_count, 2);
+    EXPECT_EQ(quit_requested, 0);
+    EXPECT_TRUE(effects.empty());
+}
+
+void post_left_during_effect(const char *name) {
+    record_effect(name);
+    push_key_press(SDLK_LEFT);
+}
+
+TEST_F(MainLoopTest, EventsArrivingDuringAnActionJoinTheSameDrain) {
+    // The key is pressed while the click's effect plays; the pump before the
+    // next pop takes it, so its undo happens at the end of this same pass.
+    remove_pairs(1);
+    int t = board.move_history[2];
+    int x, y;
+    ASSERT_EQ(press_point_for(t, &x, &y), 1);
+    push({1024, 2 * x, 2 * y});
+    effect_hook = post_left_during_effect;
+    LoopState state = {0, 0};
+    main_loop_pass(&state);
+    effect_hook = record_effect;
+    EXPECT_EQ(effects, std::vector<std::string>{"snd0.wav"});
+    EXPECT_EQ(board.move_count, 0);
+    EXPECT_EQ(state.redraw, 1);
+    status_text = "Click on a tile";
+}
+
+TEST_F(MainLoopTest, JoystickButtonsReachTheLoop) {
+    remove_pairs(1);
+    push_joy_button(0, 1); // undo
+    LoopState state = {0, 0};
+    main_loop_pass(&state);
+    EXPECT_EQ(board.move_count, 0);
+    push_joy_button(3, 1); // redo
+    main_loop_pass(&state);
+    EXPECT_EQ(board.move_count, 2);
+    push_joy_button(9, 1); // quit
+    main_loop_pass(&state);
+    EXPECT_EQ(quit_requested, 1);
+}
+
+} // namespace

@@ -1,0 +1,272 @@
+// Selection, matching, undo and redo through pointer presses.
+#include "game/board.h"
+#include "game/deal.h"
+#include "game/freedom.h"
+#include "game/play.h"
+#include "sound/sound.h"
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> effects;
+
+void record_effect(const char *name) {
+    effects.push_back(name);
+}
+
+int find_tile(int col, int row, int layer) {
+    for (int i = 0; i < 144; ++i) {
+        const Tile &t = board.tiles[i];
+        if (t.col == col && t.row == row && t.layer == layer)
+            return i;
+    }
+    return -1;
+}
+
+// Presses the middle of a tile's hit area.
+int press(int index) {
+    const Tile &t = board.tiles[index];
+    return click_tile(1024, t.screen_x + 20, t.screen_y + 23);
+}
+
+bool selected(int index) {
+    return board.tiles[index].flags & TILE_SELECTED;
+}
+
+bool removed(int index) {
+    return board.tiles[index].flags & TILE_REMOVED;
+}
+
+class Play : public testing::Test {
+  protected:
+    // A fresh deal with the free tiles used below given known faces.
+    void SetUp() override {
+        srand(7);
+        deal_board();
+        status_text = "Click on a tile";
+        left = find_tile(2, 0, 0);     // free end of row 0
+        right = find_tile(24, 0, 0);   // free other end of row 0
+        top = find_tile(13, 7, 4);     // the single top tile
+        far_end = find_tile(28, 7, 0); // free right end
+        board.tiles[left].face = 5;
+        board.tiles[right].face = 5;
+        board.tiles[top].face = 41;
+        board.tiles[far_end].face = 43;
+        effects.clear();
+        effect_hook = record_effect;
+    }
+    void TearDown() override {
+        effect_hook = nullptr;
+    }
+    int left = -1, right = -1, top = -1, far_end = -1;
+};
+
+} // namespace
+
+TEST_F(Play, PressesOutsideFreeTilesChangeNothing) {
+    Board before = board;
+    EXPECT_EQ(click_tile(1024, 639, 479), 0);
+    EXPECT_EQ(click_tile(1024, 0, 0), 0);
+    // (26, 7) lies under the point alone and is held on both sides.
+    EXPECT_EQ(click_tile(1024, 560, 200), 0);
+    // Releases and motions are not presses.
+    EXPECT_EQ(click_tile(1027, 64, 30), 0);
+    EXPECT_EQ(click_tile(1030, 64, 30), 0);
+    EXPECT_TRUE(effects.empty());
+    EXPECT_STREQ(status_text, "Click on a tile");
+    for (int i = 0; i < 144; ++i)
+        EXPECT_EQ(board.tiles[i].flags & (TILE_SELECTED | TILE_REMOVED), 0);
+    EXPECT_EQ(board.move_count, before.move_count);
+}
+
+TEST_F(Play, HitAreaIsTheFaceMovedRightAndUp) {
+    const Tile &t = board.tiles[left]; // screen position (44, 10)
+    EXPECT_EQ(click_tile(1024, t.screen_x - 1, t.screen_y), 0);
+    EXPECT_EQ(click_tile(1024, t.screen_x + 40, t.screen_y), 0);
+    EXPECT_EQ(click_tile(1024, t.screen_x, t.screen_y + 46), 0);
+    EXPECT_EQ(click_tile(1024, t.screen_x, t.screen_y), 1);
+    EXPECT_TRUE(selected(left));
+    EXPECT_EQ(click_tile(1024, t.screen_x + 39, t.screen_y + 45), 1);
+    EXPECT_FALSE(selected(left));
+}
+
+TEST_F(Play, SelectThenDeselect) {
+    EXPECT_EQ(press(left), 1);
+    EXPECT_TRUE(selected(left));
+    EXPECT_STREQ(status_text, "Click on another tile");
+    EXPECT_EQ(effects, std::vector<std::string>{"snd0.wav"});
+
+    EXPECT_EQ(press(left), 1);
+    EXPECT_FALSE(selected(left));
+    EXPECT_STREQ(status_text, "Click on a tile");
+    EXPECT_EQ(effects.size(), 2u);
+    EXPECT_EQ(board.move_count, 0);
+}
+
+TEST_F(Play, MismatchKeepsTheFirstSelection) {
+    ASSERT_EQ(press(left), 1);
+    EXPECT_EQ(press(top), 1);
+    EXPECT_TRUE(selected(left));
+    EXPECT_FALSE(selected(top));
+    EXPECT_FALSE(removed(top));
+    EXPECT_STREQ(status_text, "Click on another tile");
+    EXPECT_EQ(effects.size(), 2u);
+    EXPECT_EQ(board.move_count, 0);
+}
+
+TEST_F(Play, MatchRemovesBothAndRecordsThePair) {
+    ASSERT_EQ(press(left), 1);
+    EXPECT_EQ(press(right), 1);
+    EXPECT_TRUE(removed(left));
+    EXPECT_TRUE(removed(right));
+    EXPECT_FALSE(selected(left));
+    EXPECT_FALSE(selected(right));
+    EXPECT_EQ(board.move_count, 2);
+    EXPECT_EQ(board.move_history[0], left);
+    EXPECT_EQ(board.move_history[1], right);
+    EXPECT_STREQ(status_text, "Click on a tile");
+    EXPECT_EQ(effects.size(), 2u);
+    // A removed tile can no longer be hit.
+    EXPECT_EQ(press(left), 0);
+}
+
+TEST_F(Play, SingleFacesMatchWithinTheirGroupOnly) {
+    ASSERT_EQ(press(top), 1);     // face 41
+    EXPECT_EQ(press(far_end), 1); // face 43: same group
+    EXPECT_TRUE(removed(top));
+    EXPECT_TRUE(removed(far_end));
+
+    undo_pair();
+    board.tiles[far_end].face = 37;
+    ASSERT_EQ(press(top), 1);
+    EXPECT_EQ(press(far_end), 1);
+    EXPECT_FALSE(removed(far_end));
+    EXPECT_TRUE(selected(top));
+}
+
+TEST_F(Play, UndoUndoRedoThenNewMatchDropsRedo) {
+    Board start = board;
+    EXPECT_EQ(undo_pair(), 0);
+    EXPECT_EQ(redo_pair(), 0);
+    EXPECT_EQ(memcmp(&start, &board, sizeof board), 0);
+
+    ASSERT_EQ(press(left), 1);
+    ASSERT_EQ(press(right), 1);
+    ASSERT_EQ(press(top), 1);
+    ASSERT_EQ(press(far_end), 1);
+    ASSERT_EQ(board.move_count, 4);
+    size_t sounds = effects.size();
+
+    EXPECT_EQ(undo_pair(), 1);
+    Board after_first_undo = board;
+    EXPECT_FALSE(removed(top));
+    EXPECT_FALSE(removed(far_end));
+    EXPECT_TRUE(removed(left));
+    EXPECT_EQ(undo_pair(), 1);
+    EXPECT_FALSE(removed(left));
+    EXPECT_EQ(board.move_count, 0);
+    EXPECT_EQ(board.redo_count, 2);
+    EXPECT_EQ(undo_pair(), 0);
+
+    EXPECT_EQ(redo_pair(), 1);
+    EXPECT_EQ(board.move_count, after_first_undo.move_count);
+    EXPECT_EQ(board.redo_count, after_first_undo.redo_count);
+    for (int i = 0; i < 144; ++i)
+        EXPECT_EQ(board.tiles[i].flags & TILE_REMOVED,
+                  after_first_undo.tiles[i].flags & TILE_REMOVED);
+    EXPECT_EQ(effects.size(), sounds) << "undo and redo are silent";
+    EXPECT_STREQ(status_text, "Click on a tile");
+
+    // A new match replaces the undone history.
+    board.tiles[far_end].face = 41;
+    board.tiles[top].face = 42;
+    ASSERT_EQ(press(far_end), 1);
+    ASSERT_EQ(press(top), 1);
+    EXPECT_EQ(board.move_count, 4);
+    EXPECT_EQ(board.move_history[2], far_end);
+    EXPECT_EQ(board.move_history[3], top);
+    EXPECT_EQ(redo_pair(), 0);
+}
+
+TEST_F(Play, UndoKeepsTheSelection) {
+    ASSERT_EQ(press(left), 1);
+    ASSERT_EQ(press(right), 1);
+    ASSERT_EQ(press(top), 1);
+    EXPECT_EQ(undo_pair(), 1);
+    EXPECT_TRUE(selected(top));
+    EXPECT_STREQ(status_text, "Click on another tile");
+    EXPECT_EQ(redo_pair(), 1);
+    EXPECT_TRUE(selected(top));
+}
+
+// Freedom is taken from the board as it stands, not from flags an earlier
+// analysis left: a deal leaves the flags of its last backward step, and an
+// undo puts tiles back over ones that were free when last drawn.
+TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
+    for (int i = 0; i < 144; ++i)
+        board.tiles[i].flags &= ~TILE_BLOCKED; // stale: every tile looks free
+    EXPECT_EQ(click_tile(1024, 560, 200), 0) << "(26, 7) is held on both sides";
+
+    int under = find_tile(12, 6, 3);
+    ASSERT_EQ(press(top), 1);
+    board.tiles[far_end].face = 41;
+    ASSERT_EQ(press(far_end), 1);
+    ASSERT_TRUE(removed(top));
+    update_tile_flags(); // as the frame drawn after the match
+    ASSERT_EQ(board.tiles[under].flags & TILE_BLOCKED, 0);
+    ASSERT_EQ(undo_pair(), 1);
+    // (270, 145) lies on (12, 6) layer 3 only, which the top tile covers again.
+    EXPECT_EQ(click_tile(1024, 270, 145), 0);
+    EXPECT_FALSE(selected(under));
+}
+
+TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
+    place_tiles();
+    for (int i = 0; i < 144; ++i)
+        board.tiles[i].flags = TILE_REMOVED;
+    auto put = [](int index, int col, int row, int layer) {
+        Tile &t = board.tiles[index];
+        t.col = (uint8_t)col;
+        t.row = (uint8_t)row;
+        t.layer = layer;
+        t.flags = 0;
+        set_tile_position(&t);
+    };
+    // Two overlapping free tiles of one layer: the lower index wins.
+    put(10, 4, 0, 0);
+    put(20, 5, 1, 0);
+    EXPECT_EQ(click_tile(1024, 110, 40), 1);
+    EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
+    EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
+
+    // A free tile one layer up wins, whether its index is higher or lower.
+    for (int i = 0; i < 144; ++i)
+        board.tiles[i].flags = TILE_REMOVED;
+    put(10, 4, 0, 0);
+    put(20, 5, 2, 1);
+    EXPECT_EQ(click_tile(1024, 115, 54), 1);
+    EXPECT_TRUE(board.tiles[20].flags & TILE_SELECTED);
+    EXPECT_FALSE(board.tiles[10].flags & TILE_SELECTED);
+
+    for (int i = 0; i < 144; ++i)
+        board.tiles[i].flags = TILE_REMOVED;
+    put(10, 5, 2, 1);
+    put(20, 4, 0, 0);
+    EXPECT_EQ(click_tile(1024, 115, 54), 1);
+    EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
+    EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
+    status_text = "Click on a tile";
+}
+
+TEST(PlayStart, FirstPressAfterADealUsesValidPositions) {
+    srand(11);
+    deal_board();
+    // Nothing has been drawn: the positions come from the deal.
+    EXPECT_EQ(click_tile(1024, 45, 11), 1);
+    EXPECT_TRUE(board.tiles[0].flags & TILE_SELECTED);
+    status_text = "Click on a tile";
+}

@@ -1,0 +1,254 @@
+// Sound effects and music, played into a file through SDL's disk audio driver.
+#include "gfx/display.h"
+#include "sound/sound.h"
+#include <gtest/gtest.h>
+#include <SDL_mixer.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int RATE = 22050;
+const int FRAME_BYTES = 4;                    // 16-bit stereo output
+const long BUFFER_BYTES = 4096 * FRAME_BYTES; // one mixer buffer
+std::string work_dir;
+std::string output_path;
+
+void put16(std::string &s, int v) {
+    s += (char)(v & 0xFF);
+    s += (char)((v >> 8) & 0xFF);
+}
+
+void put32(std::string &s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+void write_file(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+// A mono 16-bit WAV file at the mixer's rate.
+void write_wav(const std::string &path, const std::vector<int16_t> &samples) {
+    std::string s = "RIFF";
+    put32(s, 36 + 2 * samples.size());
+    s += "WAVEfmt ";
+    put32(s, 16);
+    put16(s, 1); // PCM
+    put16(s, 1); // mono
+    put32(s, RATE);
+    put32(s, RATE * 2);
+    put16(s, 2);
+    put16(s, 16);
+    s += "data";
+    put32(s, 2 * samples.size());
+    for (int16_t v : samples)
+        put16(s, v);
+    write_file(path, s);
+}
+
+// A recognisable waveform that never starts with silence.
+std::vector<int16_t> test_samples(int count) {
+    std::vector<int16_t> v(count);
+    for (int i = 0; i < count; ++i)
+        v[i] = (int16_t)(1 + (i * 7919) % 20000 - 10000 + (i % 3 == 0 ? 0 : 11));
+    v[0] = 1234;
+    return v;
+}
+
+// A one-track MIDI file: a piano chord held for one second.
+void write_midi(const std::string &path) {
+    std::string track;
+    const unsigned char events[] = {
+        0x00, 0xC0, 0x00,                                 // piano
+        0x00, 0x90, 60,   100, 0x00, 0x90, 64,   100,     // notes on
+        0x00, 0x90, 67,   100, 0x81, 0x40, 0x80, 60,  64, // 192 ticks later, off
+        0x00, 0x80, 64,   64,  0x00, 0x80, 67,   64,  0x00, 0xFF, 0x2F, 0x00};
+    track.assign((const char *)events, sizeof events);
+    std::string s = "MThd";
+    s += std::string("\0\0\0\6\0\0\0\1\0\x60", 10); // format 0, one track, 96 ticks
+    s += "MTrk";
+    s += (char)0;
+    s += (char)0;
+    s += (char)0;
+    s += (char)track.size();
+    s += track;
+    write_file(path, s);
+}
+
+long output_size() {
+    struct stat st;
+    return stat(output_path.c_str(), &st) == 0 ? (long)st.st_size : -1;
+}
+
+// The stereo frames written since byte offset from.
+std::vector<int16_t> output_since(long from) {
+    std::ifstream in(output_path, std::ios::binary);
+    in.seekg(from);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = (int16_t)((uint8_t)bytes[2 * i] | ((uint8_t)bytes[2 * i + 1] << 8));
+    return samples;
+}
+
+// Waits until the output has grown by at least bytes past from.
+void wait_for_output(long from, long bytes) {
+    for (int i = 0; i < 500 && output_size() < from + bytes; ++i)
+        SDL_Delay(10);
+}
+
+size_t heap_in_use() {
+    struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+class Sound : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        char dir[] = "/tmp/jadeturtle-sound-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        work_dir = dir;
+        output_path = work_dir + "/output.raw";
+        ASSERT_EQ(chdir(dir), 0);
+        std::filesystem::create_directories("data/sound/music");
+        write_wav("data/sound/long.wav", test_samples(RATE));
+        write_wav("data/sound/short.wav", test_samples(RATE / 4));
+        write_wav("data/sound/" + std::string(16, 'n') + ".wav", test_samples(RATE / 10));
+        write_midi("data/sound/music/tune.mid");
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", output_path.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "100", 1); // ms per buffer of 186 ms
+        init_video(640, 480);
+    }
+    static void TearDownTestSuite() {
+        Mix_HaltMusic();
+        Mix_CloseAudio();
+        std::filesystem::remove_all(work_dir);
+    }
+    void SetUp() override {
+        int frequency = 0, channels = 0;
+        Uint16 format = 0;
+        ASSERT_EQ(Mix_QuerySpec(&frequency, &format, &channels), 1) << Mix_GetError();
+        ASSERT_EQ(frequency, RATE);
+        ASSERT_EQ(format, AUDIO_S16LSB);
+        ASSERT_EQ(channels, 2);
+    }
+};
+
+} // namespace
+
+TEST_F(Sound, EffectReachesTheOutputAndPlayEffectWaitsForItsEnd) {
+    const std::vector<int16_t> effect = test_samples(RATE);
+    const long effect_bytes = (long)effect.size() * FRAME_BYTES;
+    long before = output_size();
+    std::vector<std::string> heard;
+    static std::vector<std::string> *hook_log;
+    hook_log = &heard;
+    effect_hook = [](const char *name) { hook_log->push_back(name); };
+    play_effect("long.wav");
+    effect_hook = nullptr;
+    long at_return = output_size();
+
+    EXPECT_EQ(heard, std::vector<std::string>{"long.wav"});
+    EXPECT_GE(channel, 0);
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    EXPECT_EQ(effect_chunk, nullptr) << "the finished chunk is released";
+    // All but the last buffer of the effect was written before the call returned,
+    // and the call did not linger for long after it.
+    EXPECT_GE(at_return - before, effect_bytes - BUFFER_BYTES - 4096);
+    EXPECT_LE(at_return - before, effect_bytes + 4 * BUFFER_BYTES);
+
+    wait_for_output(at_return, 2 * BUFFER_BYTES);
+    std::vector<int16_t> out = output_since(before);
+    size_t start = 0;
+    while (start < out.size() && out[start] == 0)
+        ++start;
+    ASSERT_LT(start + 2 * effect.size(), out.size()) << "effect not found in the output";
+    for (size_t i = 0; i < effect.size(); ++i) {
+        ASSERT_EQ(out[start + 2 * i], effect[i]) << "left sample " << i;
+        ASSERT_EQ(out[start + 2 * i + 1], effect[i]) << "right sample " << i;
+    }
+    for (size_t i = start + 2 * effect.size(); i < out.size(); ++i)
+        ASSERT_EQ(out[i], 0) << "silence after the effect";
+}
+
+TEST_F(Sound, MissingFileReturnsAtOnce) {
+    Uint32 start = SDL_GetTicks();
+    play_effect("missing.wav");
+    EXPECT_LT(SDL_GetTicks() - start, 50u);
+    EXPECT_EQ(channel, -1);
+    EXPECT_EQ(effect_chunk, nullptr);
+}
+
+// "data/sound/" and a 20-character name fill the path buffer exactly; one
+// character more is refused instead of being cut back to that same file.
+TEST_F(Sound, NameTooLongForThePathIsRefused) {
+    const std::string fits = std::string(16, 'n') + ".wav";
+    play_effect(fits.c_str());
+    EXPECT_GE(channel, 0);
+    EXPECT_STREQ(sound_path, ("data/sound/" + fits).c_str());
+
+    Uint32 start = SDL_GetTicks();
+    play_effect((fits + "x").c_str());
+    EXPECT_LT(SDL_GetTicks() - start, 50u);
+    EXPECT_EQ(channel, -1);
+    EXPECT_STRNE(sound_path, ("data/sound/" + fits).c_str());
+
+    const std::string long_name(200, 'q');
+    play_effect(long_name.c_str());
+    EXPECT_EQ(channel, -1);
+    play_music(long_name.c_str());
+    EXPECT_EQ(current_music, nullptr);
+    EXPECT_LT(strlen(sound_path), sizeof sound_path);
+}
+
+TEST_F(Sound, FinishedChunksDoNotPileUp) {
+    play_effect("short.wav"); // first use sets up the mixer's own buffers
+    size_t before = heap_in_use();
+    for (int i = 0; i < 4; ++i) {
+        play_effect("short.wav");
+        EXPECT_EQ(effect_chunk, nullptr);
+    }
+    // Four kept chunks would hold 4 x 22050 bytes of converted samples.
+    EXPECT_LT(heap_in_use(), before + 20000);
+}
+
+TEST_F(Sound, MidiMusicPlaysAndKeepsPlayingUnderEffects) {
+    play_music("tune.mid");
+    ASSERT_NE(current_music, nullptr) << "no MIDI support: " << Mix_GetError();
+    EXPECT_EQ(Mix_PlayingMusic(), 1);
+    long from = output_size();
+    wait_for_output(from, 4 * BUFFER_BYTES);
+    std::vector<int16_t> out = output_since(from);
+    size_t loud = 0;
+    for (int16_t v : out)
+        loud += v > 200 || v < -200;
+    EXPECT_GT(loud, 2000u) << "the music is silent";
+
+    play_effect("short.wav");
+    EXPECT_EQ(Mix_PlayingMusic(), 1);
+    EXPECT_EQ(Mix_PausedMusic(), 0);
+
+    // A missing file stops the old music and leaves silence.
+    play_music("missing.mid");
+    EXPECT_EQ(current_music, nullptr);
+    EXPECT_EQ(Mix_PlayingMusic(), 0);
+    wait_for_output(output_size(), BUFFER_BYTES); // the buffer being mixed may hold music
+    long quiet_from = output_size();
+    wait_for_output(quiet_from, 2 * BUFFER_BYTES);
+    std::vector<int16_t> quiet = output_since(quiet_from);
+    ASSERT_FALSE(quiet.empty());
+    for (int16_t v : quiet)
+        ASSERT_EQ(v, 0);
+}

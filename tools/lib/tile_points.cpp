@@ -1,0 +1,46 @@
+// Finding where to press on the display to reach a given tile.
+#include "tile_points.h"
+
+#include "game/board.h"
+
+#include <cstdlib>
+
+int tile_under_point(int x, int y) {
+    int hit = -1;
+    for (int i = 0; i < BOARD_TILES; i++) {
+        const Tile &t = board.tiles[i];
+        if (t.flags & (TILE_BLOCKED | TILE_REMOVED))
+            continue;
+        if (x < t.screen_x || x >= t.screen_x + 40 || y < t.screen_y || y >= t.screen_y + 46)
+            continue;
+        if (hit < 0 || t.layer > board.tiles[hit].layer)
+            hit = i;
+    }
+    return hit;
+}
+
+int press_point_for(int t, int *display_x, int *display_y) {
+    const Tile &tile = board.tiles[t];
+    // Display pixels whose doubled coordinates fall on the tile's face.
+    int left = (tile.screen_x + 1) / 2;
+    int top = (tile.screen_y + 1) / 2;
+    int mid_x = left + 10;
+    int mid_y = top + 11;
+    // Walk outwards from the middle in growing squares.
+    for (int r = 0; r < 24; r++)
+        for (int dy = -r; dy <= r; dy++)
+            for (int dx = -r; dx <= r; dx++) {
+                if (abs(dx) != r && abs(dy) != r)
+                    continue;
+                int x = mid_x + dx;
+                int y = mid_y + dy;
+                if (x < 0 || y < 0 || x >= 320 || y >= 240)
+                    continue;
+                if (tile_under_point(2 * x, 2 * y) == t) {
+                    *display_x = x;
+                    *display_y = y;
+                    return 1;
+                }
+            }
+    return 0;
+}
