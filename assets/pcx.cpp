@@ -47,10 +47,14 @@ void reader_reset() {
     reader.hit_end = false;
 }
 
-// Next byte 0..255, or -1 at the end of the file. Every call at the end
-// tries read() again; an error counts as the end.
+// Next byte 0..255, or -1 at the end of the file; an error counts as the
+// end. Once the end has been met it is not asked for again: a short file
+// that declares a tall picture would otherwise cost one read() call per
+// missing byte, millions of them.
 inline int reader_byte() {
     if (reader.count == 0) {
+        if (reader.hit_end)
+            return -1;
         ssize_t got = read(reader.fd, reader.buffer, READ_BLOCK);
         if (got <= 0) {
             reader.hit_end = true;
@@ -188,6 +192,7 @@ int load_pcx(const char *path, PalettedImage *image) {
     if (bits == 8) {
         lseek(fd, -PALETTE_SIZE, SEEK_END);
         reader.count = 0;
+        reader.hit_end = false;
         for (int i = 0; i < 256; i++) {
             int r = reader_byte();
             int g = reader_byte();
