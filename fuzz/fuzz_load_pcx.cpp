@@ -14,8 +14,7 @@ char path[64];
 int file_fd = -1;
 
 // The lowest free descriptor; it moves if a load leaves a file open.
-int lowest_free_fd()
-{
+int lowest_free_fd() {
     int fd = open("/dev/null", O_RDONLY);
     HARNESS_CHECK(fd >= 0);
     close(fd);
@@ -24,8 +23,7 @@ int lowest_free_fd()
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     harness_start_display();
     const char *dir = getenv("TMPDIR");
     snprintf(path, sizeof path, "%s/fuzz_pcx_XXXXXX", dir && strlen(dir) < 40 ? dir : "/tmp");
@@ -36,8 +34,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     HARNESS_CHECK(ftruncate(file_fd, 0) == 0);
     HARNESS_CHECK(pwrite(file_fd, data, size, 0) == (ssize_t)size);
     int fd_before = lowest_free_fd();

@@ -3,8 +3,7 @@
 #include "gfx/display.h"
 #include <cstdlib>
 
-void harness_start_display()
-{
+void harness_start_display() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     // A driver name that does not exist: SDL starts, the mixer finds no
     // device, and every effect returns at once.

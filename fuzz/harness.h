@@ -9,7 +9,7 @@
 #define HARNESS_CHECK(cond)                                                                        \
     do {                                                                                           \
         if (!(cond)) {                                                                             \
-            fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond);          \
+            fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond);           \
             abort();                                                                               \
         }                                                                                          \
     } while (0)

@@ -13,8 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int *argc, char ***argv);
 
-static void run_file(const std::filesystem::path &file)
-{
+static void run_file(const std::filesystem::path &file) {
     std::ifstream in(file, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                std::istreambuf_iterator<char>());
@@ -25,8 +24,7 @@ static void run_file(const std::filesystem::path &file)
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (LLVMFuzzerInitialize)
         LLVMFuzzerInitialize(&argc, &argv);
     int count = 0;

@@ -51,10 +51,17 @@ for h in $harnesses; do
   mkdir -p "$corpus"
   seeds="$root/fuzz/corpus/$h"
   [ "$h" = load_pcx ] && seeds="$seeds $extra"
+  # Long enough for the loader's seed pictures, and for a few hundred
+  # events or game steps.
+  case $h in
+    load_pcx) max_len=32768 ;;
+    input) max_len=2048 ;;
+    *) max_len=600 ;;
+  esac
   echo "fuzz: $h for ${seconds}s"
   # shellcheck disable=SC2086
   if ! (cd "$build" && "./fuzz_$h" -max_total_time="$seconds" -timeout=20 \
-        -rss_limit_mb=2560 -max_len=65536 -print_final_stats=1 \
+        -rss_limit_mb=2560 -max_len=$max_len -print_final_stats=1 \
         -artifact_prefix="$build/crashes/$h-" ${FUZZ_ARGS:-} "$corpus" $seeds); then
     failed="$failed $h"
   fi

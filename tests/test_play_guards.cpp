@@ -11,30 +11,25 @@
 
 namespace {
 
-int find_tile(int col, int row, int layer)
-{
+int find_tile(int col, int row, int layer) {
     for (int i = 0; i < BOARD_TILES; ++i)
-        if (board.tiles[i].col == col && board.tiles[i].row == row &&
-            board.tiles[i].layer == layer)
+        if (board.tiles[i].col == col && board.tiles[i].row == row && board.tiles[i].layer == layer)
             return i;
     return -1;
 }
 
-bool is_free(int index)
-{
+bool is_free(int index) {
     update_tile_flags();
     return (board.tiles[index].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
 }
 
-int press(int index)
-{
+int press(int index) {
     const Tile *t = &board.tiles[index];
     return click_tile(1024, t->screen_x + 20, t->screen_y + 20);
 }
 
 // Removes two tiles through the history, as a matched pair would.
-void record_pair(int a, int b)
-{
+void record_pair(int a, int b) {
     board.tiles[a].flags |= TILE_REMOVED;
     board.tiles[b].flags |= TILE_REMOVED;
     board.move_history[board.move_count] = a;
@@ -45,8 +40,7 @@ void record_pair(int a, int b)
 
 class PlayGuards : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         srand(12345);
         deal_board();
         status_text = "Click on a tile";
@@ -62,8 +56,7 @@ class PlayGuards : public ::testing::Test {
     int top = -1, under = -1, left_end = -1, right_end = -1;
 };
 
-TEST_F(PlayGuards, RedoDropsTheSelectionOfATileItTakesOff)
-{
+TEST_F(PlayGuards, RedoDropsTheSelectionOfATileItTakesOff) {
     board.tiles[left_end].face = 40;
     board.tiles[right_end].face = 41;
     record_pair(left_end, right_end);
@@ -81,8 +74,7 @@ TEST_F(PlayGuards, RedoDropsTheSelectionOfATileItTakesOff)
         EXPECT_FALSE(board.tiles[i].flags & TILE_SELECTED) << "tile " << i;
 }
 
-TEST_F(PlayGuards, RedoOfUnselectedTilesKeepsTheSelectionElsewhere)
-{
+TEST_F(PlayGuards, RedoOfUnselectedTilesKeepsTheSelectionElsewhere) {
     board.tiles[left_end].face = 40;
     board.tiles[right_end].face = 41;
     record_pair(left_end, right_end);
@@ -93,8 +85,7 @@ TEST_F(PlayGuards, RedoOfUnselectedTilesKeepsTheSelectionElsewhere)
     EXPECT_STREQ(status_text, "Click on another tile");
 }
 
-TEST_F(PlayGuards, ASelectedTileCoveredByAnUndoIsNotRemoved)
-{
+TEST_F(PlayGuards, ASelectedTileCoveredByAnUndoIsNotRemoved) {
     // The top tile and one end tile are off the board; the tile under the
     // top is free and gets selected; an undo puts the top tile back on it.
     board.tiles[top].face = 36;
@@ -120,8 +111,7 @@ TEST_F(PlayGuards, ASelectedTileCoveredByAnUndoIsNotRemoved)
     EXPECT_STREQ(status_text, "Click on another tile");
 }
 
-TEST_F(PlayGuards, AStillFreeSelectedTileMatchesAfterAnUndo)
-{
+TEST_F(PlayGuards, AStillFreeSelectedTileMatchesAfterAnUndo) {
     board.tiles[left_end].face = 38;
     board.tiles[right_end].face = 39;
     board.tiles[top].face = 40;

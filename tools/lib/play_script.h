@@ -5,16 +5,16 @@
 #include <cstdint>
 
 struct ScriptStats {
-    long actions;     // actions queued so far
-    long tile_clicks; // presses aimed at a free tile
+    long actions;      // actions queued so far
+    long tile_clicks;  // presses aimed at a free tile
     long other_clicks; // presses, releases and motion anywhere
     long undos;
     long redos;
     long deals;
     long tile_sets;
     long backgrounds;
-    long other_keys;  // keys and joystick buttons the game ignores, quit included
-    long passes;      // main-loop runs
+    long other_keys; // keys and joystick buttons the game ignores, quit included
+    long passes;     // main-loop runs
 };
 
 // Makes a fresh working folder whose data/ holds the pictures and font of
