@@ -47,10 +47,10 @@ void reader_reset() {
     reader.hit_end = false;
 }
 
-// Next byte 0..255, or -1 at the end of the file; an error counts as the
-// end. Once the end has been met it is not asked for again: a short file
-// that declares a tall picture would otherwise cost one read() call per
-// missing byte, millions of them.
+// Next byte 0..255, or -1 at the end of the file; a read error counts as the
+// end. Once the end is found the reader stays there without asking read()
+// again, so a cut-off file that claims a large picture fills its missing
+// rows without millions of system calls.
 inline int reader_byte() {
     if (reader.count == 0) {
         if (reader.hit_end)

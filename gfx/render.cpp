@@ -92,10 +92,14 @@ void draw_tile(const Tile *tile) {
         fill_rect_unmask(x - 2, y + 48, 42, 2, FRAME);
     }
     // blit_paletted leaves out whatever part of the face cell lies outside a
-    // tile-set picture that is too small (or empty), so nothing is read past it.
+    // tile-set picture that is too small (or empty), so nothing is read past
+    // it; a face number whose cell starts outside the picture draws no face.
     int face = tile->face;
-    blit_paletted(x - 2, y + 2, &tile_image, CELL_W * (face % FACES_ACROSS),
-                  CELL_H * (face / FACES_ACROSS), FACE_W, FACE_H);
+    long long cell_x = static_cast<long long>(CELL_W) * (face % FACES_ACROSS);
+    long long cell_y = static_cast<long long>(CELL_H) * (face / FACES_ACROSS);
+    if (face >= 0 && cell_x < tile_image.width && cell_y < tile_image.height)
+        blit_paletted(x - 2, y + 2, &tile_image, static_cast<int>(cell_x),
+                      static_cast<int>(cell_y), FACE_W, FACE_H);
     if (flags & TILE_SELECTED)
         light_rect(x - 2, y + 2, FACE_W, FACE_H);
     mask_rect(x - 2, y + 2, FACE_W, FACE_H, 0);
