@@ -18,7 +18,7 @@
 
 namespace {
 
-const int READ_BLOCK = 1024;   // bytes fetched by one read()
+const int READ_BLOCK = 1024;    // bytes fetched by one read()
 const int SCAN_LINE_MAX = 2048; // bytes of one decoded scan line, all planes
 const int HEADER_SIZE = 128;
 const int PALETTE_SIZE = 768;
@@ -202,8 +202,8 @@ int load_pcx(const char *path, PalettedImage *image) {
         }
     } else {
         for (int i = 0; i < 16; i++)
-            image->palette[i] = SDL_MapRGB(format, colour_map[3 * i], colour_map[3 * i + 1],
-                                           colour_map[3 * i + 2]);
+            image->palette[i] =
+                SDL_MapRGB(format, colour_map[3 * i], colour_map[3 * i + 1], colour_map[3 * i + 2]);
     }
     close(fd);
     return PCX_OK;

@@ -53,8 +53,8 @@ std::vector<std::vector<uint8_t>> base_files() {
     return files;
 }
 
-const int INTERESTING[] = {0, 1, 2, 7, 8, 127, 128, 255, 256, 2047, 2048, 2049, 4096, 32767, 32768,
-                           65534, 65535};
+const int INTERESTING[] = {0,    1,    2,    7,    8,     127,   128,   255,  256,
+                           2047, 2048, 2049, 4096, 32767, 32768, 65534, 65535};
 
 void mutate(std::vector<uint8_t> &f) {
     int rounds = 1 + pick(3);
@@ -87,7 +87,8 @@ void mutate(std::vector<uint8_t> &f) {
             break;
         case 4: // long runs in the data
             for (int i = 0, n = 1 + pick(20); i < n && f.size() > 129; i++)
-                f[128 + pick(static_cast<int>(f.size()) - 128)] = static_cast<uint8_t>(192 + pick(64));
+                f[128 + pick(static_cast<int>(f.size()) - 128)] =
+                    static_cast<uint8_t>(192 + pick(64));
             break;
         default: // garbage at the end
             for (int i = 0, n = pick(2000); i < n; i++)
@@ -122,6 +123,7 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
     std::string path = std::string(pattern) + "/f.pcx";
     auto bases = base_files();
     int loaded = 0, refused = 0;
+    int by_code[16] = {};
     for (int iteration = 0; iteration < 4000; iteration++) {
         std::vector<uint8_t> f = bases[pick(static_cast<int>(bases.size()))];
         mutate(f);
@@ -129,6 +131,8 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
         PalettedImage image;
         std::memset(&image, 0x5A, sizeof image);
         int code = load_pcx(path.c_str(), &image);
+        if (code >= 0 && code < 16)
+            by_code[code]++;
         if (code != PCX_OK) {
             refused++;
             ASSERT_TRUE((code >= 2 && code <= 6) || (code >= 9 && code <= 15)) << code;
@@ -157,16 +161,18 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
     // The mutations must reach both outcomes for the run to mean anything.
     EXPECT_GT(loaded, 400);
     EXPECT_GT(refused, 400);
-    printf("loaded %d, refused %d\n", loaded, refused);
+    printf("loaded %d, refused %d; by code:", loaded, refused);
+    for (int c = 0; c < 16; c++)
+        if (by_code[c])
+            printf(" %d:%d", c, by_code[c]);
+    printf("\n");
 }
 
 TEST(FuzzPictures, RandomRectanglesStayOnTheSurface) {
     start_offscreen_display();
-    const int edge[] = {INT_MIN, INT_MIN + 1, -100000, -641, -640, -48, -1, 0, 1, 479, 480,
-                        639, 640, 641, 100000, INT_MAX - 1, INT_MAX};
-    auto any = [&] {
-        return pick(2) ? edge[pick(sizeof edge / sizeof *edge)] : pick(1400) - 400;
-    };
+    const int edge[] = {INT_MIN, INT_MIN + 1, -100000, -641, -640, -48,    -1,          0,      1,
+                        479,     480,         639,     640,  641,  100000, INT_MAX - 1, INT_MAX};
+    auto any = [&] { return pick(2) ? edge[pick(sizeof edge / sizeof *edge)] : pick(1400) - 400; };
     PalettedImage image;
     std::memset(&image, 0, sizeof image);
     std::vector<uint8_t> px(50 * 30, 3);
@@ -176,15 +182,34 @@ TEST(FuzzPictures, RandomRectanglesStayOnTheSurface) {
     for (int i = 0; i < 20000; i++) {
         int x = any(), y = any(), w = any(), h = any();
         switch (pick(9)) {
-        case 0: fill_rect(x, y, w, h, 1, 2, 3); break;
-        case 1: clear_rect(x, y, w, h); break;
-        case 2: shade_rect(x, y, w, h); break;
-        case 3: light_rect(x, y, w, h); break;
-        case 4: mask_rect(x, y, w, h, pick(2)); break;
-        case 5: fill_rect_unmask(x, y, w, h, 0x123456); break;
-        case 6: blit_paletted(x, y, &image, any(), any(), w, h); break;
-        case 7: put_pixel(x, y, 1, 2, 3); mask_put(x, y, 1); break;
-        default: draw_text(nullptr, work_surface, x, y, SDL_Color{1, 2, 3, 0}, "x"); break;
+        case 0:
+            fill_rect(x, y, w, h, 1, 2, 3);
+            break;
+        case 1:
+            clear_rect(x, y, w, h);
+            break;
+        case 2:
+            shade_rect(x, y, w, h);
+            break;
+        case 3:
+            light_rect(x, y, w, h);
+            break;
+        case 4:
+            mask_rect(x, y, w, h, pick(2));
+            break;
+        case 5:
+            fill_rect_unmask(x, y, w, h, 0x123456);
+            break;
+        case 6:
+            blit_paletted(x, y, &image, any(), any(), w, h);
+            break;
+        case 7:
+            put_pixel(x, y, 1, 2, 3);
+            mask_put(x, y, 1);
+            break;
+        default:
+            draw_text(nullptr, work_surface, x, y, SDL_Color{1, 2, 3, 0}, "x");
+            break;
         }
     }
     apply_shadow_mask(shadow_mask);
