@@ -65,6 +65,14 @@ int click_tile(int code, int x, int y) {
         return 1;
     }
     Tile *other = &board.tiles[s];
+    // An undo since it was selected may have covered or hemmed in the waiting
+    // tile. Only a free tile can be removed, so the new tile takes over the
+    // selection instead.
+    if (!can_pick(other)) {
+        other->flags &= ~TILE_SELECTED;
+        status_text = MSG_PICK_PARTNER;
+        return 1;
+    }
     if (!tiles_match(other->face, hit->face) || board.move_count + 2 > BOARD_TILES) {
         hit->flags &= ~TILE_SELECTED;
         return 1;
@@ -89,11 +97,20 @@ int undo_pair() {
     return 1;
 }
 
+// Takes a tile off the board again for a redo. A tile that was selected
+// after the undo loses its selection, so no removed tile stays selected.
+static void remove_again(int index) {
+    Tile *tile = &board.tiles[index];
+    if (tile->flags & TILE_SELECTED)
+        status_text = MSG_PICK_TILE;
+    tile->flags = (tile->flags | TILE_REMOVED) & ~TILE_SELECTED;
+}
+
 int redo_pair() {
     if (board.redo_count <= 0 || board.move_count + 2 > BOARD_TILES)
         return 0;
-    board.tiles[board.move_history[board.move_count]].flags |= TILE_REMOVED;
-    board.tiles[board.move_history[board.move_count + 1]].flags |= TILE_REMOVED;
+    remove_again(board.move_history[board.move_count]);
+    remove_again(board.move_history[board.move_count + 1]);
     board.redo_count -= 1;
     board.move_count += 2;
     return 1;
