@@ -42,8 +42,7 @@ static const char FONT_PATH[] = "data/font/ariblk.ttf";
 static const char LAUNCHER_DIR[] = "/usr/gp2x";
 static const char LAUNCHER[] = "./gp2xmenu";
 
-void on_exit()
-{
+void on_exit() {
     Mix_CloseAudio();
     SDL_Quit();
     // Without the launcher's folder there is nothing to start; a program of
@@ -53,8 +52,7 @@ void on_exit()
     execl(LAUNCHER, LAUNCHER, (char *)nullptr);
 }
 
-void start_up()
-{
+void start_up() {
     tileset_index = -1;
     background_index = -1;
 
@@ -89,8 +87,7 @@ void start_up()
 }
 
 // Acts on one input code popped from the queue.
-static void dispatch(int32_t code, LoopState *state)
-{
+static void dispatch(int32_t code, LoopState *state) {
     if (code & CODE_POINTER) {
         // A pointer record: the next two values are coordinates, not codes.
         // Records are queued whole, so both are already waiting.
@@ -126,8 +123,7 @@ static void dispatch(int32_t code, LoopState *state)
     }
 }
 
-void main_loop_pass(LoopState *state)
-{
+void main_loop_pass(LoopState *state) {
     SDL_Delay(1);
 
     // The pump runs before every pop, so events that arrive while an action
@@ -154,8 +150,7 @@ void main_loop_pass(LoopState *state)
     state->history_action = 0;
 }
 
-int main_loop()
-{
+int main_loop() {
     LoopState state = {1, 0};
     while (!quit_requested)
         main_loop_pass(&state);

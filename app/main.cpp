@@ -7,8 +7,7 @@ extern "C" {
 __attribute__((used, visibility("default"))) int SDL_videofd;
 }
 
-int main()
-{
+int main() {
     start_up();
     return main_loop();
 }

@@ -18,7 +18,7 @@
 
 namespace {
 
-const int READ_BLOCK = 1024;   // bytes fetched by one read()
+const int READ_BLOCK = 1024;    // bytes fetched by one read()
 const int SCAN_LINE_MAX = 2048; // bytes of one decoded scan line, all planes
 const int HEADER_SIZE = 128;
 const int PALETTE_SIZE = 768;
@@ -47,10 +47,14 @@ void reader_reset() {
     reader.hit_end = false;
 }
 
-// Next byte 0..255, or -1 at the end of the file. Every call at the end
-// tries read() again; an error counts as the end.
+// Next byte 0..255, or -1 at the end of the file; a read error counts as the
+// end. Once the end is found the reader stays there without asking read()
+// again, so a cut-off file that claims a large picture fills its missing
+// rows without millions of system calls.
 inline int reader_byte() {
     if (reader.count == 0) {
+        if (reader.hit_end)
+            return -1;
         ssize_t got = read(reader.fd, reader.buffer, READ_BLOCK);
         if (got <= 0) {
             reader.hit_end = true;
@@ -188,6 +192,7 @@ int load_pcx(const char *path, PalettedImage *image) {
     if (bits == 8) {
         lseek(fd, -PALETTE_SIZE, SEEK_END);
         reader.count = 0;
+        reader.hit_end = false;
         for (int i = 0; i < 256; i++) {
             int r = reader_byte();
             int g = reader_byte();
@@ -197,8 +202,8 @@ int load_pcx(const char *path, PalettedImage *image) {
         }
     } else {
         for (int i = 0; i < 16; i++)
-            image->palette[i] = SDL_MapRGB(format, colour_map[3 * i], colour_map[3 * i + 1],
-                                           colour_map[3 * i + 2]);
+            image->palette[i] =
+                SDL_MapRGB(format, colour_map[3 * i], colour_map[3 * i + 1], colour_map[3 * i + 2]);
     }
     close(fd);
     return PCX_OK;

@@ -9,8 +9,7 @@
 #include <vector>
 
 // Sound is never started here, so the effect at the end of a deal returns at once.
-static void BM_deal_board(benchmark::State &state)
-{
+static void BM_deal_board(benchmark::State &state) {
     srand(1);
     for (auto _ : state) {
         deal_board();
@@ -19,8 +18,7 @@ static void BM_deal_board(benchmark::State &state)
 }
 BENCHMARK(BM_deal_board);
 
-static void BM_update_tile_flags(benchmark::State &state)
-{
+static void BM_update_tile_flags(benchmark::State &state) {
     srand(1);
     deal_board();
     // Half the board taken off, as in the middle of a game.
@@ -35,8 +33,7 @@ static void BM_update_tile_flags(benchmark::State &state)
 }
 BENCHMARK(BM_update_tile_flags);
 
-static void BM_memcpy_frame(benchmark::State &state)
-{
+static void BM_memcpy_frame(benchmark::State &state) {
     const size_t bytes = 640 * 480 * 2;
     std::vector<char> from(bytes, 1), to(bytes);
     for (auto _ : state) {

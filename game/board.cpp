@@ -5,6 +5,7 @@ Board board;
 
 // Rows grouped by the half-tile row they stand on. A positive count is a stack
 // on layers 0..count-1, a negative count one tile on layer -count-1.
+// clang-format off
 const LayoutEntry board_layout[] = {
     // row 0: 12 tiles
     {1, 2, 0}, {1, 4, 0}, {1, 6, 0}, {1, 8, 0}, {1, 10, 0}, {1, 12, 0},
@@ -32,9 +33,9 @@ const LayoutEntry board_layout[] = {
     {1, 14, 14}, {1, 16, 14}, {1, 18, 14}, {1, 20, 14}, {1, 22, 14}, {1, 24, 14},
     {0, 0, 0},
 };
+// clang-format on
 
-bool tiles_match(int a, int b)
-{
+bool tiles_match(int a, int b) {
     if (a <= 33 && b <= 33)
         return a == b;
     if (a >= 36 && a <= 39 && b >= 36 && b <= 39)
@@ -42,16 +43,14 @@ bool tiles_match(int a, int b)
     return a >= 40 && a <= 43 && b >= 40 && b <= 43;
 }
 
-void set_tile_position(Tile *tile)
-{
+void set_tile_position(Tile *tile) {
     tile->screen_x = tile->col * 21 + tile->layer * 4 + 2;
     tile->screen_y = tile->row * 24 - tile->layer * 4 + 10;
 }
 
 // Writes one tile at index; indices past the board are dropped, so a table
 // that placed too many tiles could never write beyond it.
-static void place_one(int *index, int col, int row, int layer)
-{
+static void place_one(int *index, int col, int row, int layer) {
     if (*index >= BOARD_TILES)
         return;
     Tile *tile = &board.tiles[*index];
@@ -63,8 +62,7 @@ static void place_one(int *index, int col, int row, int layer)
     ++*index;
 }
 
-void place_tiles()
-{
+void place_tiles() {
     int index = 0;
     for (const LayoutEntry *entry = board_layout; entry->count != 0; ++entry) {
         if (entry->count > 0) {

@@ -3,15 +3,15 @@
 #include <cstdint>
 
 enum {
-    BOARD_TILES = 144,            // tiles in a full deal
-    TILE_BLOCKED = 0x001,         // covered, or held in on both sides
-    TILE_REMOVED = 0x002,         // taken off the board
+    BOARD_TILES = 144,             // tiles in a full deal
+    TILE_BLOCKED = 0x001,          // covered, or held in on both sides
+    TILE_REMOVED = 0x002,          // taken off the board
     TILE_OPEN_RIGHT_UPPER = 0x004, // nothing beside the upper half of the right edge
     TILE_OPEN_RIGHT_LOWER = 0x008, // nothing beside the lower half of the right edge
-    TILE_OPEN_TOP = 0x010,        // nothing touching the top edge
-    TILE_OPEN_LEFT = 0x020,       // nothing beside the left edge
-    TILE_OPEN_BOTTOM = 0x040,     // nothing touching the bottom edge
-    TILE_SELECTED = 0x100,        // selected, waiting for its partner
+    TILE_OPEN_TOP = 0x010,         // nothing touching the top edge
+    TILE_OPEN_LEFT = 0x020,        // nothing beside the left edge
+    TILE_OPEN_BOTTOM = 0x040,      // nothing touching the bottom edge
+    TILE_SELECTED = 0x100,         // selected, waiting for its partner
 };
 
 struct Tile {

@@ -13,21 +13,18 @@ enum {
 };
 
 // Ascending order of two int keys for qsort.
-static int compare_keys(const void *a, const void *b)
-{
+static int compare_keys(const void *a, const void *b) {
     int x = *(const int *)a, y = *(const int *)b;
     return (x > y) - (x < y);
 }
 
 // A sort key: random bits 8..23 with the payload in the low byte.
-static int random_key(int payload)
-{
+static int random_key(int payload) {
     return (rand() & KEY_RANDOM_BITS) | payload;
 }
 
 // Shuffles the 144 faces into faces[].
-static void shuffle_faces(int faces[BOARD_TILES])
-{
+static void shuffle_faces(int faces[BOARD_TILES]) {
     int keys[BOARD_TILES];
     for (int i = 0; i < BOARD_TILES; ++i)
         keys[i] = random_key(i <= 135 ? i / 4 : i - 100);
@@ -38,8 +35,7 @@ static void shuffle_faces(int faces[BOARD_TILES])
 
 // Groups the shuffled faces into 72 matching pairs, in the order of their
 // first members; each face pairs with the next unpaired face it matches.
-static void pair_faces(const int faces[BOARD_TILES], int face_pairs[BOARD_TILES])
-{
+static void pair_faces(const int faces[BOARD_TILES], int face_pairs[BOARD_TILES]) {
     bool paired[BOARD_TILES] = {};
     int count = 0;
     for (int i = 0; i < BOARD_TILES - 1; ++i) {
@@ -58,8 +54,7 @@ static void pair_faces(const int faces[BOARD_TILES], int face_pairs[BOARD_TILES]
 
 // Removes random pairs of free tiles until the board is empty, giving each
 // pair the next faces; returns false at a dead end (fewer than two free tiles).
-static bool play_backwards(const int face_pairs[BOARD_TILES])
-{
+static bool play_backwards(const int face_pairs[BOARD_TILES]) {
     for (int i = 0; i < BOARD_TILES; ++i)
         board.tiles[i].flags = 0;
     for (int k = 0; k < FACE_PAIRS; ++k) {
@@ -84,8 +79,7 @@ static bool play_backwards(const int face_pairs[BOARD_TILES])
     return true;
 }
 
-void deal_board()
-{
+void deal_board() {
     int faces[BOARD_TILES];
     int face_pairs[BOARD_TILES];
     shuffle_faces(faces);

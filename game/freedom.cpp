@@ -4,32 +4,29 @@
 #include <cstring>
 
 enum {
-    GRID_SIZE = 40,      // half-tile cells per side of the occupancy grid
-    GRID_OFFSET = 2,     // tile cell (c, r) is grid cell (c + 2, r + 2)
-    MAX_LAYER = 6,       // one byte per cell, and a tile looks at layer + 1
+    GRID_SIZE = 40,                             // half-tile cells per side of the occupancy grid
+    GRID_OFFSET = 2,                            // tile cell (c, r) is grid cell (c + 2, r + 2)
+    MAX_LAYER = 6,                              // one byte per cell, and a tile looks at layer + 1
     MAX_POSITION = GRID_SIZE - GRID_OFFSET - 3, // largest col or row whose neighbours fit
-    FLAGS_COMPUTED = TILE_BLOCKED | TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER |
-                     TILE_OPEN_TOP | TILE_OPEN_LEFT | TILE_OPEN_BOTTOM,
+    FLAGS_COMPUTED = TILE_BLOCKED | TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP |
+                     TILE_OPEN_LEFT | TILE_OPEN_BOTTOM,
 };
 
 // One bit per layer for every half-tile cell; rebuilt on each call.
 static uint8_t grid[GRID_SIZE][GRID_SIZE];
 
 // Tiles outside the grid's reach take no part in the analysis.
-static bool analysable(const Tile *tile)
-{
+static bool analysable(const Tile *tile) {
     return tile->layer >= 0 && tile->layer <= MAX_LAYER && tile->col <= MAX_POSITION &&
            tile->row <= MAX_POSITION;
 }
 
 // The layer bits of tile cell (col, row); the offset keeps col - 1 inside the grid.
-static uint8_t cell(int col, int row)
-{
+static uint8_t cell(int col, int row) {
     return grid[row + GRID_OFFSET][col + GRID_OFFSET];
 }
 
-void update_tile_flags()
-{
+void update_tile_flags() {
     memset(grid, 0, sizeof grid);
     for (int i = 0; i < BOARD_TILES; ++i) {
         Tile *tile = &board.tiles[i];

@@ -15,15 +15,13 @@ static const char MSG_PICK_PARTNER[] = "Click on another tile";
 
 const char *status_text = MSG_PICK_TILE;
 
-static bool can_pick(const Tile *tile)
-{
+static bool can_pick(const Tile *tile) {
     return (tile->flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
 }
 
 // The topmost free tile whose hit area holds (x, y), or -1. Among tiles of
 // one layer the lowest index wins.
-static int hit_test(int x, int y)
-{
+static int hit_test(int x, int y) {
     int hit = -1;
     for (int i = 0; i < BOARD_TILES; ++i) {
         const Tile *tile = &board.tiles[i];
@@ -38,8 +36,7 @@ static int hit_test(int x, int y)
     return hit;
 }
 
-int click_tile(int code, int x, int y)
-{
+int click_tile(int code, int x, int y) {
     if (code != POINTER_PRESS)
         return 0;
     // A deal, undo or redo may have changed the board since the last frame
@@ -68,6 +65,14 @@ int click_tile(int code, int x, int y)
         return 1;
     }
     Tile *other = &board.tiles[s];
+    // An undo since it was selected may have covered or hemmed in the waiting
+    // tile. Only a free tile can be removed, so the new tile takes over the
+    // selection instead.
+    if (!can_pick(other)) {
+        other->flags &= ~TILE_SELECTED;
+        status_text = MSG_PICK_PARTNER;
+        return 1;
+    }
     if (!tiles_match(other->face, hit->face) || board.move_count + 2 > BOARD_TILES) {
         hit->flags &= ~TILE_SELECTED;
         return 1;
@@ -82,8 +87,7 @@ int click_tile(int code, int x, int y)
     return 1;
 }
 
-int undo_pair()
-{
+int undo_pair() {
     if (board.move_count < 2)
         return 0;
     board.tiles[board.move_history[board.move_count - 1]].flags &= ~TILE_REMOVED;
@@ -93,12 +97,20 @@ int undo_pair()
     return 1;
 }
 
-int redo_pair()
-{
+// Takes a tile off the board again for a redo. A tile that was selected
+// after the undo loses its selection, so no removed tile stays selected.
+static void remove_again(int index) {
+    Tile *tile = &board.tiles[index];
+    if (tile->flags & TILE_SELECTED)
+        status_text = MSG_PICK_TILE;
+    tile->flags = (tile->flags | TILE_REMOVED) & ~TILE_SELECTED;
+}
+
+int redo_pair() {
     if (board.redo_count <= 0 || board.move_count + 2 > BOARD_TILES)
         return 0;
-    board.tiles[board.move_history[board.move_count]].flags |= TILE_REMOVED;
-    board.tiles[board.move_history[board.move_count + 1]].flags |= TILE_REMOVED;
+    remove_again(board.move_history[board.move_count]);
+    remove_again(board.move_history[board.move_count + 1]);
     board.redo_count -= 1;
     board.move_count += 2;
     return 1;

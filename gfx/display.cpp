@@ -34,21 +34,20 @@ enum {
 typedef uint32_t __attribute__((may_alias)) pixel_pair;
 
 // Builds both colour tables in one pass over every pixel value.
-static void build_colour_tables(SDL_PixelFormat *f)
-{
+static void build_colour_tables(SDL_PixelFormat *f) {
     for (int v = 0; v < COLOUR_VALUES; ++v) {
         Uint8 r, g, b;
         SDL_GetRGB((Uint32)v, f, &r, &g, &b);
         shade_table[v] = (uint16_t)SDL_MapRGB(f, (3 * r) >> 2, (3 * g) >> 2, (3 * b) >> 2);
         if (r > 128 && g > 128 && b > 128)
-            light_table[v] = (uint16_t)SDL_MapRGB(f, (r + 255) >> 1, (g + 255) >> 1, (b + 255) >> 1);
+            light_table[v] =
+                (uint16_t)SDL_MapRGB(f, (r + 255) >> 1, (g + 255) >> 1, (b + 255) >> 1);
         else
             light_table[v] = (uint16_t)v;
     }
 }
 
-void init_video(int width, int height)
-{
+void init_video(int width, int height) {
     queue_head = 0;
     queue_tail = 0;
     work_width = width;
@@ -97,8 +96,7 @@ void init_video(int width, int height)
 // left pixel must land at the lower address, which is the low half on a
 // little-endian machine (x86, and ARM as the handheld runs it) and the high
 // half on a big-endian one.
-static inline uint32_t pack_pair(uint16_t left, uint16_t right)
-{
+static inline uint32_t pack_pair(uint16_t left, uint16_t right) {
 #if SDL_BYTEORDER == SDL_LIL_ENDIAN
     return (uint32_t)left | ((uint32_t)right << 16);
 #else
@@ -107,8 +105,7 @@ static inline uint32_t pack_pair(uint16_t left, uint16_t right)
 }
 
 // Copies every second pixel of every second work row onto the display.
-static void halve_onto_display()
-{
+static void halve_onto_display() {
     int columns = screen->w < work_width / 2 ? screen->w : work_width / 2;
     int rows = screen->h < work_height / 2 ? screen->h : work_height / 2;
     const uint8_t *src_row = (const uint8_t *)work_pixels;
@@ -131,8 +128,7 @@ static void halve_onto_display()
     }
 }
 
-void present_frame()
-{
+void present_frame() {
     if (surface_locked && SDL_MUSTLOCK(work_surface))
         SDL_UnlockSurface(work_surface);
     surface_locked = 0;
@@ -140,15 +136,13 @@ void present_frame()
     SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
 
-void lock_work_surface()
-{
+void lock_work_surface() {
     if (!surface_locked && SDL_MUSTLOCK(work_surface) && SDL_LockSurface(work_surface) < 0)
         fprintf(stderr, "Couldn't lock display surface: %s\n", SDL_GetError());
     surface_locked = 1;
 }
 
-void unlock_work_surface()
-{
+void unlock_work_surface() {
     if (surface_locked && SDL_MUSTLOCK(work_surface))
         SDL_UnlockSurface(work_surface);
     surface_locked = 0;

@@ -7,7 +7,7 @@
 
 struct PalettedImage;
 
-extern uint8_t *shadow_mask;     // one bit per work pixel, rows of (work_width+7)/8 bytes
+extern uint8_t *shadow_mask;      // one bit per work pixel, rows of (work_width+7)/8 bytes
 extern uint16_t *screen_slots[8]; // whole-surface copies; slot 0 is the background
 
 // Bytes shadow_mask must hold: (work_height x (work_width + 7)) / 8.

@@ -12,11 +12,11 @@
 
 namespace {
 
-const int LAYER_PASSES = 7;    // layers 0..6 are drawn
-const int SHADOW_STEP = 8;     // shadow offset per layer of height difference
-const int FACE_W = 40;         // face picture size
+const int LAYER_PASSES = 7; // layers 0..6 are drawn
+const int SHADOW_STEP = 8;  // shadow offset per layer of height difference
+const int FACE_W = 40;      // face picture size
 const int FACE_H = 46;
-const int CELL_W = 42;         // face grid cell in the tile-set picture
+const int CELL_W = 42; // face grid cell in the tile-set picture
 const int CELL_H = 48;
 const int FACES_ACROSS = 9;
 const int TEXT_FROM_RIGHT = 280; // status text anchor, from the right and bottom edges
@@ -38,6 +38,7 @@ struct ShadowSpan {
 // The shadow shape: an open top casts a slanting band of eight rows, an open
 // upper or lower right half casts slanting columns, and the 2x2 square at the
 // top right corner is always cast.
+// clang-format off
 const ShadowSpan SHADOW_SHAPE[] = {
     {TILE_OPEN_TOP, 6, -8, 40, 1},
     {TILE_OPEN_TOP, 4, -7, 43, 1},
@@ -64,6 +65,7 @@ const ShadowSpan SHADOW_SHAPE[] = {
     {TILE_OPEN_RIGHT_LOWER, 40, 23, 1, 24},
     {0, 38, 0, 2, 2},
 };
+// clang-format on
 
 } // namespace
 
@@ -92,10 +94,14 @@ void draw_tile(const Tile *tile) {
         fill_rect_unmask(x - 2, y + 48, 42, 2, FRAME);
     }
     // blit_paletted leaves out whatever part of the face cell lies outside a
-    // tile-set picture that is too small (or empty), so nothing is read past it.
+    // tile-set picture that is too small (or empty), so nothing is read past
+    // it; a face number whose cell starts outside the picture draws no face.
     int face = tile->face;
-    blit_paletted(x - 2, y + 2, &tile_image, CELL_W * (face % FACES_ACROSS),
-                  CELL_H * (face / FACES_ACROSS), FACE_W, FACE_H);
+    long long cell_x = static_cast<long long>(CELL_W) * (face % FACES_ACROSS);
+    long long cell_y = static_cast<long long>(CELL_H) * (face / FACES_ACROSS);
+    if (face >= 0 && cell_x < tile_image.width && cell_y < tile_image.height)
+        blit_paletted(x - 2, y + 2, &tile_image, static_cast<int>(cell_x), static_cast<int>(cell_y),
+                      FACE_W, FACE_H);
     if (flags & TILE_SELECTED)
         light_rect(x - 2, y + 2, FACE_W, FACE_H);
     mask_rect(x - 2, y + 2, FACE_W, FACE_H, 0);

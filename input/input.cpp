@@ -32,8 +32,7 @@ int32_t repeat_code;
 int32_t dpad_bits;
 Uint32 (*input_ticks)() = SDL_GetTicks;
 
-static Sint16 read_joystick_axis(int axis)
-{
+static Sint16 read_joystick_axis(int axis) {
     if (joystick == nullptr)
         return 0;
     return SDL_JoystickGetAxis(joystick, axis);
@@ -123,8 +122,7 @@ const KeyMapEntry key_map[] = {
     {KEY_MAP_END, 0, 0},
 };
 
-void queue_push(int32_t code)
-{
+void queue_push(int32_t code) {
     int32_t next = (queue_head + 1) & QUEUE_MASK;
     if (next == queue_tail)
         return;
@@ -132,8 +130,7 @@ void queue_push(int32_t code)
     queue_head = next;
 }
 
-int32_t queue_pop()
-{
+int32_t queue_pop() {
     if (queue_head == queue_tail)
         return -1;
     int32_t code = input_queue[queue_tail];
@@ -142,13 +139,11 @@ int32_t queue_pop()
 }
 
 // Values that can still be appended before the ring is full.
-static int queue_free()
-{
+static int queue_free() {
     return QUEUE_MASK - ((queue_head - queue_tail) & QUEUE_MASK);
 }
 
-void translate_key(SDLKey sym, SDLMod mod, int32_t *code, int32_t *plain)
-{
+void translate_key(SDLKey sym, SDLMod mod, int32_t *code, int32_t *plain) {
     const KeyMapEntry *row = key_map;
     while (row->sym != KEY_MAP_END && row->sym != (int32_t)sym)
         row++;
@@ -167,16 +162,14 @@ void translate_key(SDLKey sym, SDLMod mod, int32_t *code, int32_t *plain)
 }
 
 // Position of plain in the held list, or -1.
-static int held_index(int32_t plain)
-{
+static int held_index(int32_t plain) {
     for (int i = 0; i < held_count; i++)
         if (held_keys[i] == plain)
             return i;
     return -1;
 }
 
-void handle_key(SDLKey sym, SDLMod mod, int pressed)
-{
+void handle_key(SDLKey sym, SDLMod mod, int pressed) {
     int32_t code;
     int32_t plain;
     translate_key(sym, mod, &code, &plain);
@@ -196,27 +189,22 @@ void handle_key(SDLKey sym, SDLMod mod, int pressed)
         held_keys[i] = held_keys[--held_count];
 }
 
-int is_key_held(int32_t plain)
-{
+int is_key_held(int32_t plain) {
     return held_index(plain) >= 0;
 }
 
-void push_key_press(SDLKey sym)
-{
+void push_key_press(SDLKey sym) {
     SDL_Event event = {};
     event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
     event.key.keysym.sym = sym;
     event.key.keysym.unicode = (Uint16)sym;
     event.key.keysym.mod = KMOD_NONE;
     SDL_PushEvent(&event);
     event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
     SDL_PushEvent(&event);
 }
 
-void push_joy_button(int button, int pressed)
-{
+void push_joy_button(int button, int pressed) {
     SDL_Event event = {};
     event.type = pressed ? SDL_JOYBUTTONDOWN : SDL_JOYBUTTONUP;
     event.jbutton.which = 0;
@@ -225,8 +213,7 @@ void push_joy_button(int button, int pressed)
     SDL_PushEvent(&event);
 }
 
-void read_stick()
-{
+void read_stick() {
     // Updating joysticks before the subsystem is up would read a null list.
     if (SDL_WasInit(SDL_INIT_JOYSTICK))
         SDL_JoystickUpdate();
@@ -264,8 +251,7 @@ void read_stick()
 
 // A pointer record is queued whole or not at all: a partial record would
 // make the reader take the next record's values for coordinates.
-static void queue_pointer(int32_t code, Uint16 x, Uint16 y)
-{
+static void queue_pointer(int32_t code, Uint16 x, Uint16 y) {
     if (queue_free() < 3)
         return;
     queue_push(code);
@@ -275,8 +261,7 @@ static void queue_pointer(int32_t code, Uint16 x, Uint16 y)
 
 // Joystick buttons act as keys: the synthetic press and release pass
 // through the same translation, so a button gives one code and never repeats.
-static void joy_button_down(int button)
-{
+static void joy_button_down(int button) {
     switch (button) {
     case 0:
         push_key_press(SDLK_LEFT);
@@ -301,8 +286,7 @@ static void joy_button_down(int button)
     }
 }
 
-void poll_input()
-{
+void poll_input() {
     read_stick();
 
     SDL_Event event;

@@ -9,17 +9,17 @@ struct KeyMapEntry {
     int32_t shifted_code; // code with Shift
 };
 
-extern int32_t input_queue[64];  // ring of pending input codes
-extern int32_t queue_head;       // next slot to write
-extern int32_t queue_tail;       // next slot to read
-extern int32_t held_keys[32];    // plain codes of the keys held down
-extern int32_t held_count;       // valid entries of held_keys
-extern uint8_t repeat_active;    // auto-repeat armed
-extern int32_t repeat_due;       // SDL_GetTicks time after which the next repeat fires
-extern int32_t repeat_code;      // code auto-repeat appends
-extern int32_t dpad_bits;        // virtual stick buttons down at the last read_stick
+extern int32_t input_queue[64];     // ring of pending input codes
+extern int32_t queue_head;          // next slot to write
+extern int32_t queue_tail;          // next slot to read
+extern int32_t held_keys[32];       // plain codes of the keys held down
+extern int32_t held_count;          // valid entries of held_keys
+extern uint8_t repeat_active;       // auto-repeat armed
+extern int32_t repeat_due;          // SDL_GetTicks time after which the next repeat fires
+extern int32_t repeat_code;         // code auto-repeat appends
+extern int32_t dpad_bits;           // virtual stick buttons down at the last read_stick
 extern const KeyMapEntry key_map[]; // 77 rows and an end row with sym 0xFFFFFF
-extern Uint32 (*input_ticks)();  // the clock auto-repeat reads; SDL_GetTicks unless a test sets it
+extern Uint32 (*input_ticks)(); // the clock auto-repeat reads; SDL_GetTicks unless a test sets it
 extern Sint16 (*stick_axis)(int axis); // reads axis 0 (x) or 1 (y) of the stick, 0 without one
 
 void poll_input();

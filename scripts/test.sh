@@ -9,3 +9,9 @@ ctest --output-on-failure -j"$(nproc)"
 
 # The handheld build: the same suite cross-built for ARM, run under emulation.
 "$root/scripts/test-arm.sh"
+
+# Hardening: the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then a bounded fuzz run of every harness from
+# its committed corpus.
+"$root/scripts/sanitize.sh"
+"$root/scripts/fuzz.sh" 60

@@ -12,8 +12,7 @@ void (*effect_hook)(const char *name) = nullptr;
 
 // Formats "<dir><name>" into sound_path; false (and an empty path) when the
 // result would not fit, so nothing is loaded from a cut-off name.
-static bool format_path(const char *dir, const char *name)
-{
+static bool format_path(const char *dir, const char *name) {
     int length = snprintf(sound_path, sizeof sound_path, "%s%s", dir, name);
     if (length < 0 || (size_t)length >= sizeof sound_path) {
         sound_path[0] = '\0';
@@ -22,8 +21,7 @@ static bool format_path(const char *dir, const char *name)
     return true;
 }
 
-void play_effect(const char *name)
-{
+void play_effect(const char *name) {
     if (effect_hook)
         effect_hook(name);
     channel = -1;
@@ -45,8 +43,7 @@ void play_effect(const char *name)
     effect_chunk = nullptr;
 }
 
-void play_music(const char *name)
-{
+void play_music(const char *name) {
     Mix_HaltMusic();
     if (current_music) {
         Mix_FreeMusic(current_music);

@@ -5,11 +5,11 @@
 struct Mix_Chunk;
 typedef struct _Mix_Music Mix_Music;
 
-extern int channel;              // mixer channel of the last effect, -1 if none
-extern Mix_Chunk *effect_chunk;  // sample of the effect now playing, or null
-extern Mix_Music *current_music; // the looping music, or null
-extern char sound_path[32];      // full path of the file being loaded
-extern char music_name[19];      // music file name of the current background
+extern int channel;                           // mixer channel of the last effect, -1 if none
+extern Mix_Chunk *effect_chunk;               // sample of the effect now playing, or null
+extern Mix_Music *current_music;              // the looping music, or null
+extern char sound_path[32];                   // full path of the file being loaded
+extern char music_name[19];                   // music file name of the current background
 extern void (*effect_hook)(const char *name); // if set, told of every effect played (tests)
 
 // Plays "data/sound/<name>" once and returns when it has finished.

@@ -1,9 +1,11 @@
 /* Preloaded into the game by the end-to-end test.
  *
  * gettimeofday: when JT_FIXED_TIME holds a number of seconds, the first call
- * in the process returns that time with 0 microseconds, so the game seeds its
- * random generator with a known value and deals a known game. Later calls
- * pass through.
+ * made by the game's own code returns that time with 0 microseconds, so the
+ * game seeds its random generator with a known value and deals a known game.
+ * All other calls pass through (libraries read the clock before main runs).
+ * The game's code is told apart by SDL_videofd, which only the executable
+ * exports.
  *
  * SDL_UpdateRect: after each call, one line is appended to the file named by
  * JT_FRAME_LOG, so the test can count presented frames.
@@ -20,10 +22,17 @@
 
 static int time_fixed;
 
-int gettimeofday(struct timeval *restrict tv, void *restrict tz)
-{
+/* Whether code at address lies in the executable rather than a library. */
+static int in_program(void *address) {
+    Dl_info caller, program;
+    void *anchor = dlsym(RTLD_DEFAULT, "SDL_videofd");
+    return anchor && dladdr(address, &caller) && dladdr(anchor, &program) &&
+           caller.dli_fbase == program.dli_fbase;
+}
+
+int gettimeofday(struct timeval *restrict tv, void *restrict tz) {
     static int (*real)(struct timeval *, void *);
-    if (!time_fixed) {
+    if (!time_fixed && in_program(__builtin_return_address(0))) {
         const char *fixed = getenv("JT_FIXED_TIME");
         time_fixed = 1;
         if (fixed) {
@@ -37,13 +46,12 @@ int gettimeofday(struct timeval *restrict tv, void *restrict tz)
     return real(tv, tz);
 }
 
-void SDL_UpdateRect(SDL_Surface *surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h)
-{
+void SDL_UpdateRect(SDL_Surface *surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
     static void (*real)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32);
     static int log_fd = -2;
     if (!real)
         real = (void (*)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32))dlsym(RTLD_NEXT,
-                                                                             "SDL_UpdateRect");
+                                                                              "SDL_UpdateRect");
     real(surface, x, y, w, h);
     if (log_fd == -2) {
         const char *path = getenv("JT_FRAME_LOG");

@@ -37,4 +37,3 @@ inline std::string test_dir() {
     }
     return dir;
 }
-

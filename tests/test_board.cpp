@@ -6,8 +6,7 @@
 
 namespace {
 
-int find_tile(int col, int row, int layer)
-{
+int find_tile(int col, int row, int layer) {
     for (int i = 0; i < board.tile_count; ++i) {
         const Tile &t = board.tiles[i];
         if (t.col == col && t.row == row && t.layer == layer)
@@ -16,21 +15,18 @@ int find_tile(int col, int row, int layer)
     return -1;
 }
 
-bool is_free(int index)
-{
+bool is_free(int index) {
     return (board.tiles[index].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
 }
 
 // Takes every tile off the board, so a test can put back only the ones it needs.
-void empty_board()
-{
+void empty_board() {
     place_tiles();
     for (int i = 0; i < BOARD_TILES; ++i)
         board.tiles[i].flags = TILE_REMOVED;
 }
 
-void put_tile(int index, int col, int row, int layer)
-{
+void put_tile(int index, int col, int row, int layer) {
     Tile &t = board.tiles[index];
     t.col = (uint8_t)col;
     t.row = (uint8_t)row;
@@ -41,8 +37,7 @@ void put_tile(int index, int col, int row, int layer)
 
 } // namespace
 
-TEST(Layout, PlacesAllTilesInTableOrder)
-{
+TEST(Layout, PlacesAllTilesInTableOrder) {
     int rows = 0;
     while (board_layout[rows].count != 0)
         ++rows;
@@ -73,8 +68,7 @@ TEST(Layout, PlacesAllTilesInTableOrder)
     EXPECT_EQ(max_layer, 4);
 }
 
-TEST(Layout, RowGroupsHoldTheirTileCounts)
-{
+TEST(Layout, RowGroupsHoldTheirTileCounts) {
     place_tiles();
     const int group_rows[] = {0, 2, 4, 6, 7, 8, 10, 12, 14};
     const int expected[] = {12, 14, 20, 24, 4, 24, 20, 14, 12};
@@ -87,8 +81,7 @@ TEST(Layout, RowGroupsHoldTheirTileCounts)
 }
 
 // A table typo would show as two tiles in one place or a tile resting on air.
-TEST(Layout, TilesNeitherOverlapNorFloat)
-{
+TEST(Layout, TilesNeitherOverlapNorFloat) {
     place_tiles();
     static int owner[5][32][32];
     memset(owner, -1, sizeof owner);
@@ -112,8 +105,7 @@ TEST(Layout, TilesNeitherOverlapNorFloat)
     }
 }
 
-TEST(Layout, ScreenPositionFollowsColumnRowAndLayer)
-{
+TEST(Layout, ScreenPositionFollowsColumnRowAndLayer) {
     Tile t = {};
     t.col = 2;
     set_tile_position(&t);
@@ -133,8 +125,7 @@ TEST(Layout, ScreenPositionFollowsColumnRowAndLayer)
     EXPECT_EQ(t.screen_y, 346);
 }
 
-TEST(TilesMatch, NamedCases)
-{
+TEST(TilesMatch, NamedCases) {
     EXPECT_TRUE(tiles_match(36, 39));
     EXPECT_FALSE(tiles_match(39, 40));
     EXPECT_FALSE(tiles_match(33, 36));
@@ -145,12 +136,11 @@ TEST(TilesMatch, NamedCases)
     EXPECT_TRUE(tiles_match(38, 38));
 }
 
-TEST(TilesMatch, GroupsOverEveryFacePair)
-{
+TEST(TilesMatch, GroupsOverEveryFacePair) {
     auto group = [](int f) { return f <= 33 ? f : f <= 39 ? 100 : 200; };
-    const int faces[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                         15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
-                         30, 31, 32, 33, 36, 37, 38, 39, 40, 41, 42, 43};
+    const int faces[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+                         14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+                         28, 29, 30, 31, 32, 33, 36, 37, 38, 39, 40, 41, 42, 43};
     for (int a : faces)
         for (int b : faces) {
             EXPECT_EQ(tiles_match(a, b), group(a) == group(b)) << a << " " << b;
@@ -158,8 +148,7 @@ TEST(TilesMatch, GroupsOverEveryFacePair)
         }
 }
 
-TEST(Freedom, FullBoardHas35FreeTiles)
-{
+TEST(Freedom, FullBoardHas35FreeTiles) {
     place_tiles();
     update_tile_flags();
     int free_count = 0;
@@ -167,8 +156,8 @@ TEST(Freedom, FullBoardHas35FreeTiles)
         free_count += is_free(i);
     EXPECT_EQ(free_count, 35);
 
-    const int free_tiles[][3] = {{13, 7, 4}, {0, 7, 0},  {28, 7, 0}, {2, 0, 0},
-                                 {24, 0, 0}, {2, 14, 0}, {24, 14, 0}, {8, 2, 1}, {10, 4, 2}};
+    const int free_tiles[][3] = {{13, 7, 4}, {0, 7, 0},   {28, 7, 0}, {2, 0, 0}, {24, 0, 0},
+                                 {2, 14, 0}, {24, 14, 0}, {8, 2, 1},  {10, 4, 2}};
     for (auto &p : free_tiles) {
         int i = find_tile(p[0], p[1], p[2]);
         ASSERT_GE(i, 0);
@@ -184,8 +173,7 @@ TEST(Freedom, FullBoardHas35FreeTiles)
 
 // The row-7 tiles at columns 0 and 28 are offset by half a tile from their
 // neighbours and still hold them: (2, 6) and (2, 8) are free only once (0, 7) goes.
-TEST(Freedom, HalfRowNeighboursHoldTheirSide)
-{
+TEST(Freedom, HalfRowNeighboursHoldTheirSide) {
     place_tiles();
     int end_tile = find_tile(0, 7, 0);
     int upper = find_tile(2, 6, 0), lower = find_tile(2, 8, 0);
@@ -209,8 +197,7 @@ TEST(Freedom, HalfRowNeighboursHoldTheirSide)
     EXPECT_TRUE(is_free(middle));
 }
 
-TEST(Freedom, SideNeighboursAndCoverOnSmallBoards)
-{
+TEST(Freedom, SideNeighboursAndCoverOnSmallBoards) {
     empty_board();
     put_tile(0, 4, 4, 0);
     put_tile(1, 6, 4, 0); // right of tile 0
@@ -252,8 +239,7 @@ TEST(Freedom, SideNeighboursAndCoverOnSmallBoards)
     EXPECT_TRUE(board.tiles[0].flags & TILE_OPEN_LEFT);
 }
 
-TEST(Freedom, RemovedTilesNeitherOccupyNorBlock)
-{
+TEST(Freedom, RemovedTilesNeitherOccupyNorBlock) {
     place_tiles();
     int top = find_tile(13, 7, 4);
     int under = find_tile(12, 6, 3);
@@ -270,8 +256,7 @@ TEST(Freedom, RemovedTilesNeitherOccupyNorBlock)
     EXPECT_TRUE(board.tiles[find_tile(2, 0, 0)].flags & TILE_OPEN_RIGHT_UPPER);
 }
 
-TEST(Freedom, RerunIsStableAndKeepsOtherBits)
-{
+TEST(Freedom, RerunIsStableAndKeepsOtherBits) {
     place_tiles();
     board.tiles[7].flags = TILE_SELECTED | 0x200 | TILE_BLOCKED | TILE_OPEN_TOP;
     board.tiles[9].flags = TILE_REMOVED | 0x7D;
@@ -286,8 +271,7 @@ TEST(Freedom, RerunIsStableAndKeepsOtherBits)
         EXPECT_EQ(board.tiles[i].flags, first[i]) << "tile " << i;
 }
 
-TEST(Freedom, HighestLayersAndFarPositionsStayInsideTheGrid)
-{
+TEST(Freedom, HighestLayersAndFarPositionsStayInsideTheGrid) {
     empty_board();
     put_tile(0, 35, 35, 6);
     put_tile(1, 0, 0, 5);

@@ -15,16 +15,14 @@ namespace {
 
 std::vector<std::string> effects;
 
-void record_effect(const char *name)
-{
+void record_effect(const char *name) {
     effects.push_back(name);
 }
 
 // Redoes the deal from the same seed the long way round, with the standard
 // library's generator consumed in the same order, and compares every tile and
 // the recorded removal order.
-void expect_same_as_reference(unsigned seed)
-{
+void expect_same_as_reference(unsigned seed) {
     srand(seed);
     int keys[144];
     for (int i = 0; i < 144; ++i)
@@ -91,8 +89,7 @@ void expect_same_as_reference(unsigned seed)
 
 } // namespace
 
-TEST(Deal, MatchesTheReferenceGeneratorOrder)
-{
+TEST(Deal, MatchesTheReferenceGeneratorOrder) {
     for (unsigned seed : {1u, 2u, 42u, 1234567u, 4000000000u}) {
         srand(seed);
         deal_board();
@@ -100,8 +97,7 @@ TEST(Deal, MatchesTheReferenceGeneratorOrder)
     }
 }
 
-TEST(Deal, SameSeedSameDealOtherSeedOtherDeal)
-{
+TEST(Deal, SameSeedSameDealOtherSeedOtherDeal) {
     srand(99);
     deal_board();
     Board first = board;
@@ -118,8 +114,7 @@ TEST(Deal, SameSeedSameDealOtherSeedOtherDeal)
 
 // Every deal can be cleared: replaying the recorded removal order, both tiles
 // of each pair are free and match, and the faces come in the right numbers.
-TEST(Deal, TenThousandDealsAreClearable)
-{
+TEST(Deal, TenThousandDealsAreClearable) {
     for (unsigned seed = 0; seed < 10000; ++seed) {
         srand(seed * 2654435761u);
         deal_board();
@@ -157,8 +152,7 @@ TEST(Deal, TenThousandDealsAreClearable)
     }
 }
 
-TEST(Deal, ResetsTheGameAndPlaysTheDealSound)
-{
+TEST(Deal, ResetsTheGameAndPlaysTheDealSound) {
     srand(5);
     deal_board();
     board.tiles[3].flags |= TILE_SELECTED;

@@ -8,35 +8,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
 class Display : public testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
+  protected:
+    static void SetUpTestSuite() {
         if (!screen)
             init_video(640, 480);
     }
 };
 
-uint16_t work_at(int x, int y)
-{
+uint16_t work_at(int x, int y) {
     return *(const uint16_t *)((const uint8_t *)work_pixels + y * work_pitch + 2 * x);
 }
 
-void set_work(int x, int y, uint16_t v)
-{
+void set_work(int x, int y, uint16_t v) {
     *(uint16_t *)((uint8_t *)work_pixels + y * work_pitch + 2 * x) = v;
 }
 
-uint16_t display_at(int x, int y)
-{
+uint16_t display_at(int x, int y) {
     return *(const uint16_t *)((const uint8_t *)screen->pixels + y * screen->pitch + 2 * x);
 }
 
-void fill_work(uint16_t v)
-{
+void fill_work(uint16_t v) {
     for (int y = 0; y < work_height; ++y)
         for (int x = 0; x < work_width; ++x)
             set_work(x, y, v);
@@ -44,23 +40,20 @@ void fill_work(uint16_t v)
 
 // The 5-6-5 split of a pixel value into 8-bit components, the top bits
 // repeated into the low ones so that the brightest value gives 255.
-void split565(int v, int *r, int *g, int *b)
-{
+void split565(int v, int *r, int *g, int *b) {
     int r5 = (v >> 11) & 31, g6 = (v >> 5) & 63, b5 = v & 31;
     *r = (r5 << 3) | (r5 >> 2);
     *g = (g6 << 2) | (g6 >> 4);
     *b = (b5 << 3) | (b5 >> 2);
 }
 
-int pack565(int r, int g, int b)
-{
+int pack565(int r, int g, int b) {
     return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
 }
 
 } // namespace
 
-TEST_F(Display, SurfacesHaveTheirSizesAndOneFormat)
-{
+TEST_F(Display, SurfacesHaveTheirSizesAndOneFormat) {
     EXPECT_EQ(screen->w, 320);
     EXPECT_EQ(screen->h, 240);
     EXPECT_EQ(screen->format->BitsPerPixel, 16);
@@ -78,8 +71,7 @@ TEST_F(Display, SurfacesHaveTheirSizesAndOneFormat)
     EXPECT_EQ(surface_locked, 0);
 }
 
-TEST_F(Display, ColourTablesOverEveryPixelValue)
-{
+TEST_F(Display, ColourTablesOverEveryPixelValue) {
     const SDL_PixelFormat *f = work_surface->format;
     ASSERT_EQ(f->Rmask, 0xF800u) << "the check below assumes the 5-6-5 format";
     ASSERT_EQ(f->Gmask, 0x07E0u);
@@ -95,8 +87,7 @@ TEST_F(Display, ColourTablesOverEveryPixelValue)
     }
 }
 
-TEST_F(Display, ColourTableEdgeValues)
-{
+TEST_F(Display, ColourTableEdgeValues) {
     SDL_PixelFormat *f = work_surface->format;
     auto rgb = [f](Uint32 v) {
         Uint8 r, g, b;
@@ -129,8 +120,7 @@ TEST_F(Display, ColourTableEdgeValues)
     EXPECT_EQ(rgb(shade_table[red]) >> 16, 189);
 }
 
-TEST_F(Display, PresentSamplesEveryOtherPixelOfEveryOtherRow)
-{
+TEST_F(Display, PresentSamplesEveryOtherPixelOfEveryOtherRow) {
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x)
             set_work(x, y, (uint16_t)(x * 97 + y * 31 + (x ^ y)));
@@ -141,8 +131,37 @@ TEST_F(Display, PresentSamplesEveryOtherPixelOfEveryOtherRow)
             ASSERT_EQ(display_at(x, y), work_at(2 * x, 2 * y)) << x << "," << y;
 }
 
-TEST_F(Display, OddRowsAndColumnsNeverReachTheDisplay)
-{
+// Rows are found through the pitches the surfaces report; a display row that
+// starts half-way into a 32-bit word is still written correctly.
+TEST_F(Display, PresentFollowsReportedPitches) {
+    const int work_stride = 1300, display_stride = 642;
+    std::vector<uint16_t> work(work_stride / 2 * 480), shown(display_stride / 2 * 240 + 2, 0xEEEE);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 650; ++x)
+            work[y * work_stride / 2 + x] = (uint16_t)(x * 131 + y * 7 + 1);
+    SDL_Surface *real_screen = screen;
+    uint16_t *real_pixels = work_pixels;
+    int real_pitch = work_pitch;
+    screen = SDL_CreateRGBSurfaceFrom(shown.data(), 320, 240, 16, display_stride, 0xF800, 0x07E0,
+                                      0x001F, 0);
+    ASSERT_NE(screen, nullptr);
+    work_pixels = work.data();
+    work_pitch = work_stride;
+    present_frame();
+    SDL_FreeSurface(screen);
+    screen = real_screen;
+    work_pixels = real_pixels;
+    work_pitch = real_pitch;
+
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(shown[y * display_stride / 2 + x], work[2 * y * work_stride / 2 + 2 * x])
+                << x << "," << y;
+        ASSERT_EQ(shown[y * display_stride / 2 + 320], 0xEEEE) << "row padding untouched";
+    }
+}
+
+TEST_F(Display, OddRowsAndColumnsNeverReachTheDisplay) {
     fill_work(0);
     for (int y = 0; y < 480; ++y)
         for (int x = 1; x < 640; x += 2)
@@ -163,8 +182,7 @@ TEST_F(Display, OddRowsAndColumnsNeverReachTheDisplay)
             ASSERT_EQ(display_at(x, y), x == 319 && y == 239 ? 0x1234 : 0) << x << "," << y;
 }
 
-TEST_F(Display, LockFlagIsClearAfterPresenting)
-{
+TEST_F(Display, LockFlagIsClearAfterPresenting) {
     lock_work_surface();
     EXPECT_EQ(surface_locked, 1);
     present_frame();
@@ -177,8 +195,7 @@ TEST_F(Display, LockFlagIsClearAfterPresenting)
 
 // A surface with a pixel offset must be locked: the lock is taken once, however
 // often it is asked for, and presenting gives it back.
-TEST_F(Display, SurfaceThatNeedsLockingIsLockedOnce)
-{
+TEST_F(Display, SurfaceThatNeedsLockingIsLockedOnce) {
     work_surface->offset = 4;
     void *pixels = work_surface->pixels;
     lock_work_surface();
@@ -200,14 +217,12 @@ TEST_F(Display, SurfaceThatNeedsLockingIsLockedOnce)
 // has threads. Where the program cannot be re-run directly (the ARM build
 // under user-mode emulation, which sets GTEST_DEATH_TEST_STYLE), the style
 // named there is used instead.
-static void choose_death_test_style()
-{
+static void choose_death_test_style() {
     if (!getenv("GTEST_DEATH_TEST_STYLE"))
         GTEST_FLAG_SET(death_test_style, "threadsafe");
 }
 
-TEST(DisplayDeathTest, DriverThatCannotStartEndsWithStatus1)
-{
+TEST(DisplayDeathTest, DriverThatCannotStartEndsWithStatus1) {
     choose_death_test_style();
     EXPECT_EXIT(
         {
@@ -217,16 +232,14 @@ TEST(DisplayDeathTest, DriverThatCannotStartEndsWithStatus1)
         testing::ExitedWithCode(1), "^Couldn't initialize SDL: [^\n]+\n$");
 }
 
-TEST(DisplayDeathTest, NoWorkSurfaceEndsWithStatus5)
-{
+TEST(DisplayDeathTest, NoWorkSurfaceEndsWithStatus5) {
     choose_death_test_style();
     // A work surface that cannot be allocated stands for a display that cannot be set up.
     EXPECT_EXIT(init_video(640, -480), testing::ExitedWithCode(5),
                 "Couldn't set display mode: [^\n]+\n$");
 }
 
-TEST(DisplayDeathTest, NoAudioDeviceOrJoystickIsNotFatal)
-{
+TEST(DisplayDeathTest, NoAudioDeviceOrJoystickIsNotFatal) {
     choose_death_test_style();
     struct stat st;
     bool has_joystick = stat("/dev/input/js0", &st) == 0 || stat("/dev/js0", &st) == 0;

@@ -98,8 +98,7 @@ TEST_F(Draw, RectanglesClipAtEveryEdge) {
         {"fill_rect", [](const Case &c) { fill_rect(c.x, c.y, c.w, c.h, 255, 0, 0); }},
         {"clear_rect", [](const Case &c) { clear_rect(c.x, c.y, c.w, c.h); }},
         {"remap_rect", [&](const Case &c) { remap_rect(c.x, c.y, c.w, c.h, table); }},
-        {"fill_rect_unmask",
-         [](const Case &c) { fill_rect_unmask(c.x, c.y, c.w, c.h, 0x00FF00); }},
+        {"fill_rect_unmask", [](const Case &c) { fill_rect_unmask(c.x, c.y, c.w, c.h, 0x00FF00); }},
         {"blit_paletted",
          [&](const Case &c) {
              // Keep the source inside the picture whatever the destination clip does.
@@ -170,7 +169,8 @@ TEST_F(Draw, BlitShiftsTheSourceWithTheDestinationClip) {
     expect_changed_exactly(before, 0, 0, 34, 45, "blit at x -5");
     for (int y = 0; y < 46; y++)
         for (int x = 0; x < 35; x++)
-            ASSERT_EQ(work_pixel(x, y), static_cast<uint16_t>((x + 5 + 4 * y) * 3)) << x << "," << y;
+            ASSERT_EQ(work_pixel(x, y), static_cast<uint16_t>((x + 5 + 4 * y) * 3))
+                << x << "," << y;
 
     paint_ground();
     before = snapshot();

@@ -13,31 +13,26 @@
 namespace {
 
 Uint32 fake_now;
-Uint32 fake_ticks()
-{
+Uint32 fake_ticks() {
     return fake_now;
 }
 
 Sint16 fake_x;
 Sint16 fake_y;
-Sint16 fake_axis(int axis)
-{
+Sint16 fake_axis(int axis) {
     return axis == 0 ? fake_x : fake_y;
 }
 
 class InputTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK), 0) << SDL_GetError();
         real_stick_axis = stick_axis;
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         SDL_Quit();
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
         }
@@ -53,8 +48,7 @@ class InputTest : public ::testing::Test {
         input_ticks = fake_ticks;
         stick_axis = fake_axis;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         input_ticks = SDL_GetTicks;
         stick_axis = real_stick_axis;
     }
@@ -63,8 +57,7 @@ class InputTest : public ::testing::Test {
 
 Sint16 (*InputTest::real_stick_axis)(int);
 
-void post_key(Uint8 type, SDLKey sym, int mod = KMOD_NONE)
-{
+void post_key(Uint8 type, SDLKey sym, int mod = KMOD_NONE) {
     SDL_Event event = {};
     event.type = type;
     event.key.keysym.sym = sym;
@@ -72,18 +65,15 @@ void post_key(Uint8 type, SDLKey sym, int mod = KMOD_NONE)
     ASSERT_EQ(SDL_PushEvent(&event), 0);
 }
 
-void post_down(SDLKey sym, int mod = KMOD_NONE)
-{
+void post_down(SDLKey sym, int mod = KMOD_NONE) {
     post_key(SDL_KEYDOWN, sym, mod);
 }
 
-void post_up(SDLKey sym, int mod = KMOD_NONE)
-{
+void post_up(SDLKey sym, int mod = KMOD_NONE) {
     post_key(SDL_KEYUP, sym, mod);
 }
 
-void post_mouse(Uint8 type, Uint16 x, Uint16 y, Uint8 button = 1)
-{
+void post_mouse(Uint8 type, Uint16 x, Uint16 y, Uint8 button = 1) {
     SDL_Event event = {};
     event.type = type;
     if (type == SDL_MOUSEMOTION) {
@@ -97,15 +87,13 @@ void post_mouse(Uint8 type, Uint16 x, Uint16 y, Uint8 button = 1)
     ASSERT_EQ(SDL_PushEvent(&event), 0);
 }
 
-void post_type(Uint8 type)
-{
+void post_type(Uint8 type) {
     SDL_Event event = {};
     event.type = type;
     ASSERT_EQ(SDL_PushEvent(&event), 0);
 }
 
-std::vector<int> drain()
-{
+std::vector<int> drain() {
     std::vector<int> codes;
     for (int code = queue_pop(); code >= 0; code = queue_pop())
         codes.push_back(code);
@@ -113,8 +101,7 @@ std::vector<int> drain()
 }
 
 // Codes that one key event with the given modifiers produces through poll_input.
-int code_for(SDLKey sym, int mod)
-{
+int code_for(SDLKey sym, int mod) {
     post_down(sym, mod);
     post_up(sym, mod);
     poll_input();
@@ -123,8 +110,7 @@ int code_for(SDLKey sym, int mod)
 }
 
 // Virtual stick buttons that read_stick posted, as +n for down and -n for up.
-std::vector<int> stick_events()
-{
+std::vector<int> stick_events() {
     std::vector<int> seen;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
@@ -140,8 +126,7 @@ std::vector<int> stick_events()
 
 using Codes = std::vector<int>;
 
-TEST_F(InputTest, EmptyQueuePopsMinusOneAndStaysPut)
-{
+TEST_F(InputTest, EmptyQueuePopsMinusOneAndStaysPut) {
     queue_head = queue_tail = 17;
     EXPECT_EQ(queue_pop(), -1);
     EXPECT_EQ(queue_pop(), -1);
@@ -149,8 +134,7 @@ TEST_F(InputTest, EmptyQueuePopsMinusOneAndStaysPut)
     EXPECT_EQ(queue_tail, 17);
 }
 
-TEST_F(InputTest, FullQueueKeeps63InOrderAndDropsTheRest)
-{
+TEST_F(InputTest, FullQueueKeeps63InOrderAndDropsTheRest) {
     for (int i = 0; i < 70; i++)
         queue_push(100 + i);
     EXPECT_EQ((queue_head + 1) & 63, queue_tail);
@@ -163,8 +147,7 @@ TEST_F(InputTest, FullQueueKeeps63InOrderAndDropsTheRest)
     EXPECT_EQ(drain(), Codes{7});
 }
 
-TEST_F(InputTest, IndicesWrapFrom63ToZero)
-{
+TEST_F(InputTest, IndicesWrapFrom63ToZero) {
     queue_head = queue_tail = 61;
     for (int i = 0; i < 5; i++)
         queue_push(i);
@@ -181,8 +164,7 @@ TEST_F(InputTest, IndicesWrapFrom63ToZero)
     EXPECT_EQ(drain().size(), 63u);
 }
 
-TEST_F(InputTest, KeyTableHas77DistinctRowsAndAnEndRow)
-{
+TEST_F(InputTest, KeyTableHas77DistinctRowsAndAnEndRow) {
     int rows = 0;
     std::set<int> syms;
     while (key_map[rows].sym != 0xFFFFFF) {
@@ -196,8 +178,7 @@ TEST_F(InputTest, KeyTableHas77DistinctRowsAndAnEndRow)
     EXPECT_EQ(key_map[76].sym, SDLK_RSHIFT);
 }
 
-TEST_F(InputTest, PlainAndShiftedKeys)
-{
+TEST_F(InputTest, PlainAndShiftedKeys) {
     EXPECT_EQ(code_for(SDLK_a, KMOD_NONE), 97);
     EXPECT_EQ(code_for(SDLK_a, KMOD_LSHIFT), 65);
     EXPECT_EQ(code_for(SDLK_z, KMOD_RSHIFT), 90);
@@ -218,8 +199,7 @@ TEST_F(InputTest, PlainAndShiftedKeys)
     EXPECT_EQ(code_for(SDLK_END, KMOD_NONE), 407);
 }
 
-TEST_F(InputTest, CtrlAndAltFoldIntoTheCode)
-{
+TEST_F(InputTest, CtrlAndAltFoldIntoTheCode) {
     EXPECT_EQ(code_for(SDLK_c, KMOD_LCTRL), 3);
     EXPECT_EQ(code_for(SDLK_a, KMOD_LCTRL | KMOD_LSHIFT), 1);
     EXPECT_EQ(code_for(SDLK_F1, KMOD_RCTRL), 0);
@@ -230,17 +210,15 @@ TEST_F(InputTest, CtrlAndAltFoldIntoTheCode)
     EXPECT_EQ(code_for(SDLK_PAGEDOWN, KMOD_LALT | KMOD_LSHIFT), 981);
 }
 
-TEST_F(InputTest, LocksAndMetaAreNotLookedAt)
-{
+TEST_F(InputTest, LocksAndMetaAreNotLookedAt) {
     EXPECT_EQ(code_for(SDLK_a, KMOD_CAPS), 97);
     EXPECT_EQ(code_for(SDLK_a, KMOD_NUM | KMOD_LMETA), 97);
     EXPECT_EQ(code_for(SDLK_a, KMOD_CAPS | KMOD_LSHIFT), 65);
 }
 
-TEST_F(InputTest, KeysWithoutARowGiveNothing)
-{
-    const SDLKey none[] = {SDLK_INSERT, SDLK_F11, SDLK_KP5, SDLK_LMETA, SDLK_CAPSLOCK,
-                           SDLK_NUMLOCK, SDLK_PRINT};
+TEST_F(InputTest, KeysWithoutARowGiveNothing) {
+    const SDLKey none[] = {SDLK_INSERT,   SDLK_F11,     SDLK_KP5,  SDLK_LMETA,
+                           SDLK_CAPSLOCK, SDLK_NUMLOCK, SDLK_PRINT};
     for (SDLKey sym : none) {
         int32_t code = 0;
         int32_t plain = 0;
@@ -255,8 +233,7 @@ TEST_F(InputTest, KeysWithoutARowGiveNothing)
     EXPECT_EQ(held_count, 0);
 }
 
-TEST_F(InputTest, ModifierKeyAloneQueuesItsCodeAndArms)
-{
+TEST_F(InputTest, ModifierKeyAloneQueuesItsCodeAndArms) {
     post_down(SDLK_LSHIFT, KMOD_LSHIFT);
     poll_input();
     EXPECT_EQ(drain(), Codes{412});
@@ -265,8 +242,7 @@ TEST_F(InputTest, ModifierKeyAloneQueuesItsCodeAndArms)
     EXPECT_EQ(is_key_held(412), 1);
 }
 
-TEST_F(InputTest, HeldKeyRepeatsAfter250ThenEvery33)
-{
+TEST_F(InputTest, HeldKeyRepeatsAfter250ThenEvery33) {
     post_down(SDLK_a);
     poll_input();
     EXPECT_EQ(drain(), Codes{97});
@@ -289,8 +265,7 @@ TEST_F(InputTest, HeldKeyRepeatsAfter250ThenEvery33)
     EXPECT_EQ(drain(), Codes{97});
 }
 
-TEST_F(InputTest, RepeatCatchesUpOneCodePerPumpAfterAStall)
-{
+TEST_F(InputTest, RepeatCatchesUpOneCodePerPumpAfterAStall) {
     post_down(SDLK_a);
     poll_input();
     drain();
@@ -311,8 +286,7 @@ TEST_F(InputTest, RepeatCatchesUpOneCodePerPumpAfterAStall)
     EXPECT_EQ(repeat_due, 1415);
 }
 
-TEST_F(InputTest, LatestPressRearmsWithAFreshDelay)
-{
+TEST_F(InputTest, LatestPressRearmsWithAFreshDelay) {
     post_down(SDLK_a);
     poll_input();
     fake_now = 1300;
@@ -332,8 +306,7 @@ TEST_F(InputTest, LatestPressRearmsWithAFreshDelay)
     EXPECT_TRUE(is_key_held('b'));
 }
 
-TEST_F(InputTest, AnyKeyUpStopsTheRepeat)
-{
+TEST_F(InputTest, AnyKeyUpStopsTheRepeat) {
     // Releasing the older key stops the repeat of the newer one.
     post_down(SDLK_a);
     post_down(SDLK_b);
@@ -358,8 +331,7 @@ TEST_F(InputTest, AnyKeyUpStopsTheRepeat)
     EXPECT_TRUE(is_key_held('c'));
 }
 
-TEST_F(InputTest, PointerEventsDoNotDisturbTheRepeat)
-{
+TEST_F(InputTest, PointerEventsDoNotDisturbTheRepeat) {
     post_down(SDLK_a);
     poll_input();
     drain();
@@ -372,8 +344,7 @@ TEST_F(InputTest, PointerEventsDoNotDisturbTheRepeat)
     EXPECT_EQ(repeat_code, 97);
 }
 
-TEST_F(InputTest, HeldListRecordsEachKeyOnceAndAtMost32)
-{
+TEST_F(InputTest, HeldListRecordsEachKeyOnceAndAtMost32) {
     handle_key(SDLK_a, KMOD_NONE, 1);
     handle_key(SDLK_a, KMOD_LSHIFT, 1); // same key, shifted: still plain 97
     EXPECT_EQ(held_count, 1);
@@ -406,8 +377,7 @@ TEST_F(InputTest, HeldListRecordsEachKeyOnceAndAtMost32)
     EXPECT_EQ(repeat_active, 1);
 }
 
-TEST_F(InputTest, PressWithAFullQueueStillArmsAndHolds)
-{
+TEST_F(InputTest, PressWithAFullQueueStillArmsAndHolds) {
     for (int i = 0; i < 63; i++)
         queue_push(i);
     post_down(SDLK_q);
@@ -420,8 +390,7 @@ TEST_F(InputTest, PressWithAFullQueueStillArmsAndHolds)
     EXPECT_EQ(codes.back(), 62);
 }
 
-TEST_F(InputTest, PointerRecordsCarryDoubledCoordinatesWhateverTheButton)
-{
+TEST_F(InputTest, PointerRecordsCarryDoubledCoordinatesWhateverTheButton) {
     post_mouse(SDL_MOUSEBUTTONDOWN, 100, 50, 3);
     post_mouse(SDL_MOUSEBUTTONUP, 319, 239, 2);
     post_mouse(SDL_MOUSEMOTION, 0, 0);
@@ -429,8 +398,7 @@ TEST_F(InputTest, PointerRecordsCarryDoubledCoordinatesWhateverTheButton)
     EXPECT_EQ(drain(), (Codes{1024, 200, 100, 1027, 638, 478, 1030, 0, 0}));
 }
 
-TEST_F(InputTest, PointerRecordIsQueuedWholeOrNotAtAll)
-{
+TEST_F(InputTest, PointerRecordIsQueuedWholeOrNotAtAll) {
     // 62 pending: one free slot; 61 pending: two. Neither takes a record.
     for (int pending : {62, 61}) {
         queue_head = queue_tail = 0;
@@ -467,8 +435,7 @@ TEST_F(InputTest, PointerRecordIsQueuedWholeOrNotAtAll)
     EXPECT_EQ(drain(), (Codes{1024, 14, 16}));
 }
 
-TEST_F(InputTest, JoystickButtonsGiveExactlyOneCode)
-{
+TEST_F(InputTest, JoystickButtonsGiveExactlyOneCode) {
     const int mapped[][2] = {{0, 400}, {3, 401}, {4, 384}, {5, 385}, {8, 13}, {9, 27}};
     for (const auto &m : mapped) {
         push_joy_button(m[0], 1);
@@ -486,8 +453,7 @@ TEST_F(InputTest, JoystickButtonsGiveExactlyOneCode)
     }
 }
 
-TEST_F(InputTest, UnmappedJoystickButtonsGiveNothing)
-{
+TEST_F(InputTest, UnmappedJoystickButtonsGiveNothing) {
     for (int button : {1, 2, 6, 7, 10, 11, 12, 13, 14, 15, 16, 17, 18, 31})
         push_joy_button(button, 1);
     poll_input();
@@ -495,8 +461,7 @@ TEST_F(InputTest, UnmappedJoystickButtonsGiveNothing)
     EXPECT_EQ(repeat_active, 0);
 }
 
-TEST_F(InputTest, JoystickButtonStopsAKeyRepeat)
-{
+TEST_F(InputTest, JoystickButtonStopsAKeyRepeat) {
     post_down(SDLK_a);
     poll_input();
     push_joy_button(8, 1);
@@ -506,8 +471,7 @@ TEST_F(InputTest, JoystickButtonStopsAKeyRepeat)
     EXPECT_EQ(drain(), (Codes{97, 13}));
 }
 
-TEST_F(InputTest, QuitInTheMiddleOfABatchKeepsHandlingIt)
-{
+TEST_F(InputTest, QuitInTheMiddleOfABatchKeepsHandlingIt) {
     post_down(SDLK_a);
     post_type(SDL_QUIT);
     post_mouse(SDL_MOUSEBUTTONDOWN, 3, 4);
@@ -519,8 +483,7 @@ TEST_F(InputTest, QuitInTheMiddleOfABatchKeepsHandlingIt)
     EXPECT_EQ(SDL_PollEvent(&event), 0);
 }
 
-TEST_F(InputTest, OtherEventTypesAreIgnored)
-{
+TEST_F(InputTest, OtherEventTypesAreIgnored) {
     post_type(SDL_ACTIVEEVENT);
     post_type(SDL_JOYAXISMOTION);
     post_type(SDL_JOYHATMOTION);
@@ -531,8 +494,7 @@ TEST_F(InputTest, OtherEventTypesAreIgnored)
     EXPECT_EQ(quit_requested, 0);
 }
 
-TEST_F(InputTest, StickSidewaysPressesAndReleasesOneVirtualButton)
-{
+TEST_F(InputTest, StickSidewaysPressesAndReleasesOneVirtualButton) {
     fake_x = 32767;
     read_stick();
     EXPECT_EQ(stick_events(), Codes{14});
@@ -544,8 +506,7 @@ TEST_F(InputTest, StickSidewaysPressesAndReleasesOneVirtualButton)
     EXPECT_EQ(dpad_bits, 0);
 }
 
-TEST_F(InputTest, StickVirtualButtonsComeInTheirFixedOrder)
-{
+TEST_F(InputTest, StickVirtualButtonsComeInTheirFixedOrder) {
     fake_x = 20000;
     fake_y = -20000;
     read_stick();
@@ -567,8 +528,7 @@ TEST_F(InputTest, StickVirtualButtonsComeInTheirFixedOrder)
     EXPECT_EQ(stick_events(), (Codes{13, -14, 11, -12, -18, 15}));
 }
 
-TEST_F(InputTest, StickThresholdsAreStrict)
-{
+TEST_F(InputTest, StickThresholdsAreStrict) {
     fake_x = 12000;
     fake_y = -20000;
     read_stick();
@@ -600,10 +560,9 @@ TEST_F(InputTest, StickThresholdsAreStrict)
     EXPECT_TRUE(stick_events().empty());
 }
 
-TEST_F(InputTest, StickNeverProducesInputCodes)
-{
-    const Sint16 positions[][2] = {
-        {32767, 0}, {-32768, 0}, {0, 32767}, {0, -32768}, {20000, 20000}, {-20000, -20000}, {0, 0}};
+TEST_F(InputTest, StickNeverProducesInputCodes) {
+    const Sint16 positions[][2] = {{32767, 0},     {-32768, 0},      {0, 32767}, {0, -32768},
+                                   {20000, 20000}, {-20000, -20000}, {0, 0}};
     for (const auto &p : positions) {
         fake_x = p[0];
         fake_y = p[1];
@@ -613,8 +572,7 @@ TEST_F(InputTest, StickNeverProducesInputCodes)
     EXPECT_EQ(dpad_bits, 0);
 }
 
-TEST_F(InputTest, WithoutAJoystickTheStickStaysCentred)
-{
+TEST_F(InputTest, WithoutAJoystickTheStickStaysCentred) {
     ASSERT_EQ(joystick, nullptr);
     stick_axis = real_stick_axis;
     for (int i = 0; i < 3; i++)
@@ -624,8 +582,7 @@ TEST_F(InputTest, WithoutAJoystickTheStickStaysCentred)
     EXPECT_TRUE(drain().empty());
 }
 
-TEST_F(InputTest, PushKeyPressPostsDownThenUpWithoutModifiers)
-{
+TEST_F(InputTest, PushKeyPressPostsDownThenUpWithoutModifiers) {
     push_key_press(SDLK_F2);
     SDL_Event event;
     ASSERT_EQ(SDL_PollEvent(&event), 1);

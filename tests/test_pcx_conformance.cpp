@@ -106,7 +106,8 @@ class PcxConformance : public ::testing::Test {
             int wrong = 0;
             for (int i = 0; i < image.width * image.height; i++) {
                 uint32_t c = image.palette[image.pixels[i]];
-                uint32_t want = ref->rgb[3 * i] << 16 | ref->rgb[3 * i + 1] << 8 | ref->rgb[3 * i + 2];
+                uint32_t want =
+                    ref->rgb[3 * i] << 16 | ref->rgb[3 * i + 1] << 8 | ref->rgb[3 * i + 2];
                 if (c != want && wrong++ < 5)
                     ADD_FAILURE() << who << ": pixel " << i % image.width << "," << i / image.width
                                   << " is " << std::hex << c << ", decoded as " << want;

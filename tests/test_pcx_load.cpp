@@ -157,8 +157,8 @@ TEST_F(PcxLoad, RunsStopAtTheLineEndAndCode192WritesNothing) {
     // Line 0: a run of 6 sevens cut at 4; line 1 starts with the next byte.
     // Line 2: code 192 swallows 0x55; then four literals.
     // Line 3: a run of 200s (value >= 192 only as a run) of 2, then 0xC1 0xC8 = one 200.
-    std::vector<uint8_t> data = {0xC6, 7, 1, 2, 3, 4, 0xC0, 0x55, 9, 8, 7, 6, 0xC2, 200, 0xC1, 200,
-                                 0xC1, 0};
+    std::vector<uint8_t> data = {0xC6, 7, 1, 2,    3,   4,    0xC0, 0x55, 9,
+                                 8,    7, 6, 0xC2, 200, 0xC1, 200,  0xC1, 0};
     ASSERT_EQ(load_bytes(with(with(pcx_header(8, 1, 3, 3, 4), data), palette_block(0))), PCX_OK);
     const uint8_t want[16] = {7, 7, 7, 7, 1, 2, 3, 4, 9, 8, 7, 6, 200, 200, 200, 0};
     EXPECT_EQ(std::memcmp(image_.pixels, want, 16), 0);
@@ -225,9 +225,9 @@ TEST_F(PcxLoad, FileEndingInsideTheDataStillLoads) {
     // The palette is the last 768 bytes the file holds.
     size_t base = file.size() - 768;
     for (int i = 0; i < 256; i++)
-        ASSERT_EQ(image_.palette[i], static_cast<uint32_t>(file[base + 3 * i] << 16 |
-                                                           file[base + 3 * i + 1] << 8 |
-                                                           file[base + 3 * i + 2]));
+        ASSERT_EQ(image_.palette[i],
+                  static_cast<uint32_t>(file[base + 3 * i] << 16 | file[base + 3 * i + 1] << 8 |
+                                        file[base + 3 * i + 2]));
 
     // A 1-bit file cut after its first line: every plane bit of the rest is set.
     std::vector<uint8_t> first = {0xC8, 0};
@@ -236,6 +236,16 @@ TEST_F(PcxLoad, FileEndingInsideTheDataStillLoads) {
     EXPECT_EQ(px(9, 0), 0);
     EXPECT_EQ(px(0, 1), 15);
     EXPECT_EQ(px(9, 2), 15);
+}
+
+TEST_F(PcxLoad, CutOffFileClaimingALargePictureLoadsQuickly) {
+    // 4096 x 4096 in 4 planes with no data: every missing byte reads as 255
+    // without going back to the file for each one.
+    Uint32 start = SDL_GetTicks();
+    ASSERT_EQ(load_bytes(pcx_header(1, 4, 4095, 4095, 512)), PCX_OK);
+    EXPECT_LT(SDL_GetTicks() - start, 3000u);
+    EXPECT_EQ(px(4095, 4095), 15);
+    EXPECT_EQ(px(0, 0), 15);
 }
 
 TEST_F(PcxLoad, LargePictureSpanningManyReadBlocks) {

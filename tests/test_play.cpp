@@ -14,13 +14,11 @@ namespace {
 
 std::vector<std::string> effects;
 
-void record_effect(const char *name)
-{
+void record_effect(const char *name) {
     effects.push_back(name);
 }
 
-int find_tile(int col, int row, int layer)
-{
+int find_tile(int col, int row, int layer) {
     for (int i = 0; i < 144; ++i) {
         const Tile &t = board.tiles[i];
         if (t.col == col && t.row == row && t.layer == layer)
@@ -30,27 +28,23 @@ int find_tile(int col, int row, int layer)
 }
 
 // Presses the middle of a tile's hit area.
-int press(int index)
-{
+int press(int index) {
     const Tile &t = board.tiles[index];
     return click_tile(1024, t.screen_x + 20, t.screen_y + 23);
 }
 
-bool selected(int index)
-{
+bool selected(int index) {
     return board.tiles[index].flags & TILE_SELECTED;
 }
 
-bool removed(int index)
-{
+bool removed(int index) {
     return board.tiles[index].flags & TILE_REMOVED;
 }
 
 class Play : public testing::Test {
-protected:
+  protected:
     // A fresh deal with the free tiles used below given known faces.
-    void SetUp() override
-    {
+    void SetUp() override {
         srand(7);
         deal_board();
         status_text = "Click on a tile";
@@ -65,8 +59,7 @@ protected:
         effects.clear();
         effect_hook = record_effect;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         effect_hook = nullptr;
     }
     int left = -1, right = -1, top = -1, far_end = -1;
@@ -74,8 +67,7 @@ protected:
 
 } // namespace
 
-TEST_F(Play, PressesOutsideFreeTilesChangeNothing)
-{
+TEST_F(Play, PressesOutsideFreeTilesChangeNothing) {
     Board before = board;
     EXPECT_EQ(click_tile(1024, 639, 479), 0);
     EXPECT_EQ(click_tile(1024, 0, 0), 0);
@@ -91,8 +83,7 @@ TEST_F(Play, PressesOutsideFreeTilesChangeNothing)
     EXPECT_EQ(board.move_count, before.move_count);
 }
 
-TEST_F(Play, HitAreaIsTheFaceMovedRightAndUp)
-{
+TEST_F(Play, HitAreaIsTheFaceMovedRightAndUp) {
     const Tile &t = board.tiles[left]; // screen position (44, 10)
     EXPECT_EQ(click_tile(1024, t.screen_x - 1, t.screen_y), 0);
     EXPECT_EQ(click_tile(1024, t.screen_x + 40, t.screen_y), 0);
@@ -103,8 +94,7 @@ TEST_F(Play, HitAreaIsTheFaceMovedRightAndUp)
     EXPECT_FALSE(selected(left));
 }
 
-TEST_F(Play, SelectThenDeselect)
-{
+TEST_F(Play, SelectThenDeselect) {
     EXPECT_EQ(press(left), 1);
     EXPECT_TRUE(selected(left));
     EXPECT_STREQ(status_text, "Click on another tile");
@@ -117,8 +107,7 @@ TEST_F(Play, SelectThenDeselect)
     EXPECT_EQ(board.move_count, 0);
 }
 
-TEST_F(Play, MismatchKeepsTheFirstSelection)
-{
+TEST_F(Play, MismatchKeepsTheFirstSelection) {
     ASSERT_EQ(press(left), 1);
     EXPECT_EQ(press(top), 1);
     EXPECT_TRUE(selected(left));
@@ -129,8 +118,7 @@ TEST_F(Play, MismatchKeepsTheFirstSelection)
     EXPECT_EQ(board.move_count, 0);
 }
 
-TEST_F(Play, MatchRemovesBothAndRecordsThePair)
-{
+TEST_F(Play, MatchRemovesBothAndRecordsThePair) {
     ASSERT_EQ(press(left), 1);
     EXPECT_EQ(press(right), 1);
     EXPECT_TRUE(removed(left));
@@ -146,8 +134,7 @@ TEST_F(Play, MatchRemovesBothAndRecordsThePair)
     EXPECT_EQ(press(left), 0);
 }
 
-TEST_F(Play, SingleFacesMatchWithinTheirGroupOnly)
-{
+TEST_F(Play, SingleFacesMatchWithinTheirGroupOnly) {
     ASSERT_EQ(press(top), 1);     // face 41
     EXPECT_EQ(press(far_end), 1); // face 43: same group
     EXPECT_TRUE(removed(top));
@@ -161,8 +148,7 @@ TEST_F(Play, SingleFacesMatchWithinTheirGroupOnly)
     EXPECT_TRUE(selected(top));
 }
 
-TEST_F(Play, UndoUndoRedoThenNewMatchDropsRedo)
-{
+TEST_F(Play, UndoUndoRedoThenNewMatchDropsRedo) {
     Board start = board;
     EXPECT_EQ(undo_pair(), 0);
     EXPECT_EQ(redo_pair(), 0);
@@ -206,8 +192,7 @@ TEST_F(Play, UndoUndoRedoThenNewMatchDropsRedo)
     EXPECT_EQ(redo_pair(), 0);
 }
 
-TEST_F(Play, UndoKeepsTheSelection)
-{
+TEST_F(Play, UndoKeepsTheSelection) {
     ASSERT_EQ(press(left), 1);
     ASSERT_EQ(press(right), 1);
     ASSERT_EQ(press(top), 1);
@@ -221,8 +206,7 @@ TEST_F(Play, UndoKeepsTheSelection)
 // Freedom is taken from the board as it stands, not from flags an earlier
 // analysis left: a deal leaves the flags of its last backward step, and an
 // undo puts tiles back over ones that were free when last drawn.
-TEST_F(Play, PressesSeeTheBoardAsItStandsNow)
-{
+TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
     for (int i = 0; i < 144; ++i)
         board.tiles[i].flags &= ~TILE_BLOCKED; // stale: every tile looks free
     EXPECT_EQ(click_tile(1024, 560, 200), 0) << "(26, 7) is held on both sides";
@@ -240,8 +224,7 @@ TEST_F(Play, PressesSeeTheBoardAsItStandsNow)
     EXPECT_FALSE(selected(under));
 }
 
-TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies)
-{
+TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
     place_tiles();
     for (int i = 0; i < 144; ++i)
         board.tiles[i].flags = TILE_REMOVED;
@@ -279,8 +262,7 @@ TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies)
     status_text = "Click on a tile";
 }
 
-TEST(PlayStart, FirstPressAfterADealUsesValidPositions)
-{
+TEST(PlayStart, FirstPressAfterADealUsesValidPositions) {
     srand(11);
     deal_board();
     // Nothing has been drawn: the positions come from the deal.

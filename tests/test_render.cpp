@@ -200,7 +200,8 @@ TEST_F(Render, LoneTileWithEveryEdgeOpen) {
     EXPECT_EQ(work_pixel(X + 35, Y + 51), far_wall);
     for (int fy = 0; fy < 46; fy++)
         for (int fx = 0; fx < 40; fx++)
-            ASSERT_EQ(work_pixel(X - 2 + fx, Y + 2 + fy), face_pixel(12, fx, fy)) << fx << "," << fy;
+            ASSERT_EQ(work_pixel(X - 2 + fx, Y + 2 + fy), face_pixel(12, fx, fy))
+                << fx << "," << fy;
 }
 
 TEST_F(Render, ClosedEdgesCastOnlyTheCornerSquareWhichTheFrameCovers) {
@@ -315,8 +316,8 @@ TEST_F(Render, LayersSevenAndUpStampEveryPassAndNegativeLayersNothing) {
 
 TEST_F(Render, HigherLayerIndexOrderAndHighlightThenShade) {
     // B (layer 1, columns 8-9) shades the left part of A (layer 0, columns 10-11).
-    put(0, 10, 8, 0, 5);  // A: X 212, Y 202
-    put(1, 8, 8, 1, 20);  // B: X 174, Y 198
+    put(0, 10, 8, 0, 5); // A: X 212, Y 202
+    put(1, 8, 8, 1, 20); // B: X 174, Y 198
     board.tiles[0].flags = TILE_SELECTED;
     render_board();
     const int fx = 218 - 210, fy = 230 - 204; // (218, 230) on A's face

@@ -18,32 +18,28 @@
 namespace {
 
 const int RATE = 22050;
-const int FRAME_BYTES = 4;                  // 16-bit stereo output
+const int FRAME_BYTES = 4;                    // 16-bit stereo output
 const long BUFFER_BYTES = 4096 * FRAME_BYTES; // one mixer buffer
 std::string work_dir;
 std::string output_path;
 
-void put16(std::string &s, int v)
-{
+void put16(std::string &s, int v) {
     s += (char)(v & 0xFF);
     s += (char)((v >> 8) & 0xFF);
 }
 
-void put32(std::string &s, uint32_t v)
-{
+void put32(std::string &s, uint32_t v) {
     put16(s, v & 0xFFFF);
     put16(s, v >> 16);
 }
 
-void write_file(const std::string &path, const std::string &bytes)
-{
+void write_file(const std::string &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), (std::streamsize)bytes.size());
 }
 
 // A mono 16-bit WAV file at the mixer's rate.
-void write_wav(const std::string &path, const std::vector<int16_t> &samples)
-{
+void write_wav(const std::string &path, const std::vector<int16_t> &samples) {
     std::string s = "RIFF";
     put32(s, 36 + 2 * samples.size());
     s += "WAVEfmt ";
@@ -62,8 +58,7 @@ void write_wav(const std::string &path, const std::vector<int16_t> &samples)
 }
 
 // A recognisable waveform that never starts with silence.
-std::vector<int16_t> test_samples(int count)
-{
+std::vector<int16_t> test_samples(int count) {
     std::vector<int16_t> v(count);
     for (int i = 0; i < count; ++i)
         v[i] = (int16_t)(1 + (i * 7919) % 20000 - 10000 + (i % 3 == 0 ? 0 : 11));
@@ -72,14 +67,13 @@ std::vector<int16_t> test_samples(int count)
 }
 
 // A one-track MIDI file: a piano chord held for one second.
-void write_midi(const std::string &path)
-{
+void write_midi(const std::string &path) {
     std::string track;
     const unsigned char events[] = {
-        0x00, 0xC0, 0x00,                         // piano
-        0x00, 0x90, 60, 100, 0x00, 0x90, 64, 100, // notes on
-        0x00, 0x90, 67, 100, 0x81, 0x40, 0x80, 60, 64, // 192 ticks later, off
-        0x00, 0x80, 64, 64, 0x00, 0x80, 67, 64, 0x00, 0xFF, 0x2F, 0x00};
+        0x00, 0xC0, 0x00,                                 // piano
+        0x00, 0x90, 60,   100, 0x00, 0x90, 64,   100,     // notes on
+        0x00, 0x90, 67,   100, 0x81, 0x40, 0x80, 60,  64, // 192 ticks later, off
+        0x00, 0x80, 64,   64,  0x00, 0x80, 67,   64,  0x00, 0xFF, 0x2F, 0x00};
     track.assign((const char *)events, sizeof events);
     std::string s = "MThd";
     s += std::string("\0\0\0\6\0\0\0\1\0\x60", 10); // format 0, one track, 96 ticks
@@ -92,15 +86,13 @@ void write_midi(const std::string &path)
     write_file(path, s);
 }
 
-long output_size()
-{
+long output_size() {
     struct stat st;
     return stat(output_path.c_str(), &st) == 0 ? (long)st.st_size : -1;
 }
 
 // The stereo frames written since byte offset from.
-std::vector<int16_t> output_since(long from)
-{
+std::vector<int16_t> output_since(long from) {
     std::ifstream in(output_path, std::ios::binary);
     in.seekg(from);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -111,22 +103,19 @@ std::vector<int16_t> output_since(long from)
 }
 
 // Waits until the output has grown by at least bytes past from.
-void wait_for_output(long from, long bytes)
-{
+void wait_for_output(long from, long bytes) {
     for (int i = 0; i < 500 && output_size() < from + bytes; ++i)
         SDL_Delay(10);
 }
 
-size_t heap_in_use()
-{
+size_t heap_in_use() {
     struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
 }
 
 class Sound : public testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
+  protected:
+    static void SetUpTestSuite() {
         char dir[] = "/tmp/jadeturtle-sound-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         work_dir = dir;
@@ -142,14 +131,12 @@ protected:
         setenv("SDL_DISKAUDIODELAY", "100", 1); // ms per buffer of 186 ms
         init_video(640, 480);
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         Mix_HaltMusic();
         Mix_CloseAudio();
         std::filesystem::remove_all(work_dir);
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         int frequency = 0, channels = 0;
         Uint16 format = 0;
         ASSERT_EQ(Mix_QuerySpec(&frequency, &format, &channels), 1) << Mix_GetError();
@@ -161,8 +148,7 @@ protected:
 
 } // namespace
 
-TEST_F(Sound, EffectReachesTheOutputAndPlayEffectWaitsForItsEnd)
-{
+TEST_F(Sound, EffectReachesTheOutputAndPlayEffectWaitsForItsEnd) {
     const std::vector<int16_t> effect = test_samples(RATE);
     const long effect_bytes = (long)effect.size() * FRAME_BYTES;
     long before = output_size();
@@ -197,8 +183,7 @@ TEST_F(Sound, EffectReachesTheOutputAndPlayEffectWaitsForItsEnd)
         ASSERT_EQ(out[i], 0) << "silence after the effect";
 }
 
-TEST_F(Sound, MissingFileReturnsAtOnce)
-{
+TEST_F(Sound, MissingFileReturnsAtOnce) {
     Uint32 start = SDL_GetTicks();
     play_effect("missing.wav");
     EXPECT_LT(SDL_GetTicks() - start, 50u);
@@ -208,8 +193,7 @@ TEST_F(Sound, MissingFileReturnsAtOnce)
 
 // "data/sound/" and a 20-character name fill the path buffer exactly; one
 // character more is refused instead of being cut back to that same file.
-TEST_F(Sound, NameTooLongForThePathIsRefused)
-{
+TEST_F(Sound, NameTooLongForThePathIsRefused) {
     const std::string fits = std::string(16, 'n') + ".wav";
     play_effect(fits.c_str());
     EXPECT_GE(channel, 0);
@@ -229,8 +213,7 @@ TEST_F(Sound, NameTooLongForThePathIsRefused)
     EXPECT_LT(strlen(sound_path), sizeof sound_path);
 }
 
-TEST_F(Sound, FinishedChunksDoNotPileUp)
-{
+TEST_F(Sound, FinishedChunksDoNotPileUp) {
     play_effect("short.wav"); // first use sets up the mixer's own buffers
     size_t before = heap_in_use();
     for (int i = 0; i < 4; ++i) {
@@ -241,8 +224,7 @@ TEST_F(Sound, FinishedChunksDoNotPileUp)
     EXPECT_LT(heap_in_use(), before + 20000);
 }
 
-TEST_F(Sound, MidiMusicPlaysAndKeepsPlayingUnderEffects)
-{
+TEST_F(Sound, MidiMusicPlaysAndKeepsPlayingUnderEffects) {
     play_music("tune.mid");
     ASSERT_NE(current_music, nullptr) << "no MIDI support: " << Mix_GetError();
     EXPECT_EQ(Mix_PlayingMusic(), 1);

@@ -18,8 +18,7 @@ const int FACE_H = 46;
 const int FACES_ACROSS = 9;
 const int FACE_ROWS = 5;
 
-int make_dir(const std::string &path)
-{
+int make_dir(const std::string &path) {
     if (mkdir(path.c_str(), 0755) == 0)
         return 0;
     struct stat info;
@@ -28,8 +27,7 @@ int make_dir(const std::string &path)
 
 // Tile set number n: each face cell is filled with its own colour and carries
 // a pattern of bars that encodes the face number, so faces differ in shape too.
-int write_tile_set(const std::string &path, int n)
-{
+int write_tile_set(const std::string &path, int n) {
     const int width = CELL_W * FACES_ACROSS;
     const int height = CELL_H * FACE_ROWS;
     std::vector<uint8_t> pixels(width * height, 0);
@@ -56,8 +54,7 @@ int write_tile_set(const std::string &path, int n)
 }
 
 // Background number n: a small two-colour check the game repeats over the screen.
-int write_background(const std::string &path, int n)
-{
+int write_background(const std::string &path, int n) {
     const int width = 100 + 30 * n;
     const int height = 70 + 20 * n;
     std::vector<uint8_t> pixels(width * height);
@@ -74,15 +71,13 @@ int write_background(const std::string &path, int n)
     return write_pcx8(path.c_str(), width, height, pixels.data(), palette);
 }
 
-void put_le(std::vector<uint8_t> &out, uint32_t value, int bytes)
-{
+void put_le(std::vector<uint8_t> &out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; i++)
         out.push_back((uint8_t)(value >> (8 * i)));
 }
 
 // Silence of the given length, 22050 Hz, 16-bit stereo.
-int write_silence(const std::string &path, int ms)
-{
+int write_silence(const std::string &path, int ms) {
     const uint32_t rate = 22050;
     const uint32_t frames = rate * (uint32_t)ms / 1000;
     const uint32_t data_bytes = frames * 4;
@@ -106,8 +101,7 @@ int write_silence(const std::string &path, int ms)
     return write_file_bytes(path.c_str(), out);
 }
 
-int copy_file(const char *from, const std::string &to)
-{
+int copy_file(const char *from, const std::string &to) {
     FILE *in = fopen(from, "rb");
     if (!in)
         return -1;
@@ -122,8 +116,7 @@ int copy_file(const char *from, const std::string &to)
 
 } // namespace
 
-int write_test_assets(const char *dir, const TestAssets *assets)
-{
+int write_test_assets(const char *dir, const TestAssets *assets) {
     std::string root = std::string(dir) + "/data";
     const char *dirs[] = {"", "/image", "/image/background", "/sound", "/sound/music", "/font"};
     for (const char *d : dirs)
@@ -144,8 +137,7 @@ int write_test_assets(const char *dir, const TestAssets *assets)
     return 0;
 }
 
-const char *find_test_font()
-{
+const char *find_test_font() {
     static const char *const candidates[] = {
         "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
         "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",

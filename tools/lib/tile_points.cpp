@@ -5,8 +5,7 @@
 
 #include <cstdlib>
 
-int tile_under_point(int x, int y)
-{
+int tile_under_point(int x, int y) {
     int hit = -1;
     for (int i = 0; i < BOARD_TILES; i++) {
         const Tile &t = board.tiles[i];
@@ -20,8 +19,7 @@ int tile_under_point(int x, int y)
     return hit;
 }
 
-int press_point_for(int t, int *display_x, int *display_y)
-{
+int press_point_for(int t, int *display_x, int *display_y) {
     const Tile &tile = board.tiles[t];
     // Display pixels whose doubled coordinates fall on the tile's face.
     int left = (tile.screen_x + 1) / 2;

@@ -1,0 +1,204 @@
+// Fuzz harness for the game model: an input is a deal seed followed by a
+// sequence of clicks, undos, redos and deals. After every step the board's
+// invariants are checked and any violation aborts.
+//
+// Input layout: byte 0 picks one of 256 seeded deals, then one operation per
+// byte (low three bits), some taking one or two argument bytes:
+//   0..2  press inside the hit area of the n-th tile that is free right now
+//   3     like 0..2, with a release or motion code as well as a press
+//   4     press at an arbitrary point (two bytes)
+//   5     undo      6  redo      7  deal
+// Bit 3 of an operation byte skips the frame that normally follows it, so
+// that clicks also meet a board whose flags are stale.
+// The mixer is never opened here, so every effect returns at once.
+#include "fuzz/harness.h"
+#include "game/board.h"
+#include "game/deal.h"
+#include "game/freedom.h"
+#include "game/play.h"
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct Reader {
+    const uint8_t *data;
+    size_t size;
+    size_t at;
+};
+
+int next_byte(Reader *r) {
+    return r->at < r->size ? r->data[r->at++] : 0;
+}
+
+// What the renderer does to the board on every frame: positions and freedom.
+void emulate_frame() {
+    for (int i = 0; i < BOARD_TILES; ++i)
+        set_tile_position(&board.tiles[i]);
+    update_tile_flags();
+}
+
+// The free tiles of the board as it stands, without disturbing its flags.
+int free_tiles(int *out) {
+    static Board saved;
+    memcpy(&saved, &board, sizeof board);
+    update_tile_flags();
+    int n = 0;
+    for (int i = 0; i < BOARD_TILES; ++i)
+        if ((board.tiles[i].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0)
+            out[n++] = i;
+    memcpy(&board, &saved, sizeof board);
+    return n;
+}
+
+void check_board() {
+    HARNESS_CHECK(board.tile_count == BOARD_TILES);
+    HARNESS_CHECK(board.move_count >= 0 && board.move_count <= BOARD_TILES);
+    HARNESS_CHECK(board.move_count % 2 == 0);
+    HARNESS_CHECK(board.redo_count >= 0);
+    HARNESS_CHECK(board.move_count + 2 * board.redo_count <= BOARD_TILES);
+    HARNESS_CHECK(status_text != nullptr);
+    HARNESS_CHECK(strcmp(status_text, "Click on a tile") == 0 ||
+                  strcmp(status_text, "Click on another tile") == 0);
+
+    int selected = 0;
+    int face_count[44] = {0};
+    for (int i = 0; i < BOARD_TILES; ++i) {
+        const Tile *t = &board.tiles[i];
+        if (t->flags & TILE_SELECTED) {
+            ++selected;
+            HARNESS_CHECK(!(t->flags & TILE_REMOVED));
+        }
+        HARNESS_CHECK(t->face >= 0 && t->face < 44 && t->face != 34 && t->face != 35);
+        ++face_count[t->face];
+    }
+    HARNESS_CHECK(selected <= 1);
+    for (int f = 0; f < 44; ++f)
+        HARNESS_CHECK(face_count[f] == (f < 34 ? 4 : f < 36 ? 0 : 1));
+
+    // The removed tiles are exactly those in force in the history, each once,
+    // and every recorded pair matches.
+    bool in_history[BOARD_TILES] = {false};
+    for (int k = 0; k < board.move_count; ++k) {
+        int t = board.move_history[k];
+        HARNESS_CHECK(t >= 0 && t < BOARD_TILES);
+        HARNESS_CHECK(!in_history[t]);
+        in_history[t] = true;
+    }
+    for (int i = 0; i < BOARD_TILES; ++i)
+        HARNESS_CHECK(((board.tiles[i].flags & TILE_REMOVED) != 0) == in_history[i]);
+    for (int k = 0; k < board.move_count; k += 2)
+        HARNESS_CHECK(tiles_match(board.tiles[board.move_history[k]].face,
+                                  board.tiles[board.move_history[k + 1]].face));
+    // Pairs that can be redone are indices of tiles that are on the board.
+    for (int k = board.move_count; k < board.move_count + 2 * board.redo_count; ++k) {
+        int t = board.move_history[k];
+        HARNESS_CHECK(t >= 0 && t < BOARD_TILES);
+        HARNESS_CHECK(!(board.tiles[t].flags & TILE_REMOVED));
+    }
+}
+
+void click(int code, int x, int y) {
+    int free_now[BOARD_TILES];
+    int n = free_tiles(free_now);
+    bool was_free[BOARD_TILES] = {false};
+    for (int i = 0; i < n; ++i)
+        was_free[free_now[i]] = true;
+    int before = board.move_count;
+
+    click_tile(code, x, y);
+
+    if (code != 1024) {
+        HARNESS_CHECK(board.move_count == before);
+        return;
+    }
+    // A press removes at most one pair, and only tiles that were free when
+    // it happened, whatever flags the last frame left behind.
+    HARNESS_CHECK(board.move_count == before || board.move_count == before + 2);
+    if (board.move_count == before + 2) {
+        HARNESS_CHECK(was_free[board.move_history[before]]);
+        HARNESS_CHECK(was_free[board.move_history[before + 1]]);
+        HARNESS_CHECK(board.redo_count == 0);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    Reader r = {data, size, 0};
+    // A deal costs far more than the steps after it, so each of the 256
+    // starting deals is made once and copied afterwards.
+    static Board dealt[256];
+    static bool have_deal[256];
+    int seed = next_byte(&r);
+    if (!have_deal[seed]) {
+        srand(seed);
+        deal_board();
+        HARNESS_CHECK(board.move_count == 0 && board.redo_count == 0);
+        memcpy(&dealt[seed], &board, sizeof board);
+        have_deal[seed] = true;
+    }
+    memcpy(&board, &dealt[seed], sizeof board);
+    srand(seed + 256); // later deals of the input are reproducible too
+    status_text = "Click on a tile";
+    emulate_frame();
+    check_board();
+
+    while (r.at < r.size) {
+        int op = next_byte(&r);
+        switch (op & 7) {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+            int free_now[BOARD_TILES];
+            int n = free_tiles(free_now);
+            int pick = next_byte(&r);
+            int spot = next_byte(&r);
+            int code = 1024;
+            if ((op & 7) == 3)
+                code = (op & 0x30) == 0x10 ? 1027 : (op & 0x30) == 0x20 ? 1030 : 1024;
+            if (n > 0) {
+                const Tile *t = &board.tiles[free_now[pick % n]];
+                // Tiles hold their positions from the deal on, frame or no
+                // frame, so an early press hits what is drawn.
+                HARNESS_CHECK(t->screen_x == t->col * 21 + t->layer * 4 + 2);
+                HARNESS_CHECK(t->screen_y == t->row * 24 - t->layer * 4 + 10);
+                click(code, t->screen_x + spot % 40, t->screen_y + (spot * 7) % 46);
+            } else {
+                click(code, spot, pick);
+            }
+            break;
+        }
+        case 4: {
+            int x = next_byte(&r) * 3 - 64;
+            int y = next_byte(&r) * 2 - 16;
+            click(op & 0x10 ? 1024 : 1030, x, y);
+            break;
+        }
+        case 5: {
+            int before = board.move_count;
+            int done = undo_pair();
+            HARNESS_CHECK(done == (before > 0));
+            HARNESS_CHECK(board.move_count == before - 2 * done);
+            break;
+        }
+        case 6: {
+            int before = board.move_count;
+            int pending = board.redo_count;
+            int done = redo_pair();
+            HARNESS_CHECK(done == (pending > 0));
+            HARNESS_CHECK(board.move_count == before + 2 * done);
+            break;
+        }
+        case 7:
+            deal_board();
+            HARNESS_CHECK(board.move_count == 0 && board.redo_count == 0);
+            break;
+        }
+        if (!(op & 8))
+            emulate_frame();
+        check_board();
+    }
+    return 0;
+}

@@ -1,0 +1,19 @@
+// Shared by the fuzz harnesses: invariant checks and SDL set-up.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// Aborts with the failed condition; libFuzzer and the replay driver both
+// treat the abort as a crash and keep the input.
+#define HARNESS_CHECK(cond)                                                                        \
+    do {                                                                                           \
+        if (!(cond)) {                                                                             \
+            fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond);           \
+            abort();                                                                               \
+        }                                                                                          \
+    } while (0)
+
+// Starts the game's display on SDL's dummy video driver without an audio
+// device, so effects return at once and nothing reaches a real screen.
+void harness_start_display();

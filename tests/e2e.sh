@@ -1,0 +1,267 @@
+#!/bin/sh
+# End-to-end test of the real game in a virtual X server at 16-bit depth.
+#
+# The game runs on generated test assets with a fixed random seed (through a
+# preloaded shim that also counts presented frames). The helper plays the
+# same deal in-process and saves the click positions and the frames the game
+# must show. The test then plays the whole deal to an empty board with
+# pointer clicks, checks window dumps pixel for pixel at the start, after a
+# selection, after an undo and a redo from the arrow keys and at the end,
+# checks Return, F1 and F2, measures the idle CPU use, and quits with Escape.
+#
+# usage: e2e.sh GAME HELPER SHIM
+set -u
+absolute() {
+    case $1 in
+    /*) echo "$1" ;;
+    *) echo "$(pwd)/$1" ;;
+    esac
+}
+game=$(absolute "$1")
+helper=$(absolute "$2")
+shim=$(absolute "$3")
+seed=1234567
+step_timeout=30 # seconds to wait for one frame; generous for loaded machines
+
+for tool in Xvfb xdotool xwd; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "e2e: $tool is missing (scripts/setup.sh installs it)"
+        exit 1
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/jt_e2e.XXXXXX") || exit 1
+xvfb_pid=""
+game_pid=""
+watchdog_pid=""
+
+cleanup() {
+    [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    if [ -n "${keep_failures:-}" ]; then
+        echo "e2e: files kept in $work"
+    else
+        rm -rf "$work"
+    fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+    echo "e2e: FAIL: $*"
+    if [ -f "$work/game.log" ]; then
+        echo "e2e: game output:"
+        sed 's/^/    /' "$work/game.log"
+    fi
+    [ -n "${E2E_KEEP:-}" ] && keep_failures=1
+    exit 1
+}
+
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+
+frames() {
+    if [ -f "$work/frames" ]; then
+        wc -l <"$work/frames"
+    else
+        echo 0
+    fi
+}
+
+# Waits until at least $1 frames have been presented.
+wait_frames() {
+    deadline=$(($(now_ms) + step_timeout * 1000))
+    while [ "$(frames)" -lt "$1" ]; do
+        kill -0 "$game_pid" 2>/dev/null || fail "the game ended while $1 frames were awaited"
+        [ "$(now_ms)" -gt "$deadline" ] && fail "frame $1 did not come within ${step_timeout}s"
+        sleep 0.02
+    done
+}
+
+# Dumps the window until it shows the expected frame $1 (named after the
+# check $2), or fails after the step timeout.
+expect_frame() {
+    deadline=$(($(now_ms) + step_timeout * 1000))
+    while :; do
+        xwd -silent -id "$window" -out "$work/shot.xwd" 2>/dev/null || fail "cannot dump the window"
+        if "$helper" compare "$work/expected/$1.raw" "$work/shot.xwd" "$work/mismatch-$2.png" \
+            >"$work/compare.txt" 2>&1; then
+            echo "e2e: $2: screen matches the in-process frame"
+            return 0
+        fi
+        if [ "$(now_ms)" -gt "$deadline" ]; then
+            cat "$work/compare.txt"
+            E2E_KEEP=1
+            fail "$2: the screen does not show the expected frame"
+        fi
+        sleep 0.1
+    done
+}
+
+# Sends the keyboard key $1 and waits for the frame it causes.
+key_frame() {
+    before=$(frames)
+    xdotool key "$1" || fail "xdotool key $1"
+    wait_frames $((before + 1))
+}
+
+# Presses the pointer at display point ($1, $2) and waits for the frame.
+click_frame() {
+    before=$(frames)
+    xdotool mousemove --window "$window" "$1" "$2" click 1 || fail "xdotool click at $1 $2"
+    wait_frames $((before + 1))
+}
+
+cpu_ticks() {
+    # utime and stime, fields 14 and 15 of /proc/PID/stat (the command name
+    # in field 2 has no spaces here).
+    awk '{ print $14 + $15 }' "/proc/$game_pid/stat"
+}
+
+# --- assets and the expected frames ----------------------------------------
+mkdir -p "$work/game" "$work/expected"
+"$helper" assets "$work/game" || fail "cannot write the test assets"
+"$helper" plan "$work/game" "$seed" "$work/expected" >"$work/plan.log" 2>&1 ||
+    { cat "$work/plan.log"; fail "cannot plan the game"; }
+[ "$(wc -l <"$work/expected/clicks.txt")" -eq 144 ] || fail "the plan does not have 144 clicks"
+
+# --- virtual X server and the game --------------------------------------------
+# Display numbers are picked from a range away from the low numbers that
+# desktops and other servers take, and a server that cannot be reached is
+# replaced by one on the next number: concurrent runs of this test and
+# servers shutting down nearby must not make it fail.
+display_number=$((200 + $$ % 600))
+
+# Starts Xvfb on the next free display number and waits until it takes
+# connections; 1 when none could be started.
+start_xvfb() {
+    tries=0
+    while [ "$tries" -lt 20 ]; do
+        n=$display_number
+        display_number=$((display_number + 1))
+        tries=$((tries + 1))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 320x240x16 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        deadline=$(($(now_ms) + step_timeout * 1000))
+        while kill -0 "$xvfb_pid" 2>/dev/null && [ "$(now_ms)" -le "$deadline" ]; do
+            if DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
+                DISPLAY=":$n"
+                export DISPLAY
+                return 0
+            fi
+            sleep 0.05
+        done
+        stop_xvfb
+    done
+    return 1
+}
+
+stop_xvfb() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+}
+
+# Starts the game and waits for its first frame and its window; 1 when it
+# ended before that.
+start_game() {
+    rm -f "$work/frames"
+    (
+        cd "$work/game" &&
+            exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LD_PRELOAD="$shim" \
+                JT_FIXED_TIME="$seed" JT_FRAME_LOG="$work/frames" "$game"
+    ) >"$work/game.log" 2>&1 &
+    game_pid=$!
+    deadline=$(($(now_ms) + step_timeout * 1000))
+    while [ "$(frames)" -lt 1 ]; do
+        if ! kill -0 "$game_pid" 2>/dev/null; then
+            wait "$game_pid" 2>/dev/null
+            game_pid=""
+            return 1
+        fi
+        [ "$(now_ms)" -gt "$deadline" ] && fail "the first frame did not come within ${step_timeout}s"
+        sleep 0.02
+    done
+    window=""
+    while [ -z "$window" ]; do
+        window=$(xdotool search --onlyvisible --class jadeturtle 2>/dev/null | head -n 1)
+        [ -n "$window" ] && break
+        [ "$(now_ms)" -gt "$deadline" ] && fail "the game's window did not appear"
+        sleep 0.1
+    done
+    return 0
+}
+
+attempt=1
+while :; do
+    start_xvfb || { cat "$work/xvfb.log"; fail "no virtual X server could be started"; }
+    echo "e2e: Xvfb on $DISPLAY"
+    start_game && break
+    [ "$attempt" -ge 3 ] && fail "the game did not start"
+    echo "e2e: the game did not start on $DISPLAY; trying another server:"
+    sed 's/^/    /' "$work/game.log"
+    stop_xvfb
+    attempt=$((attempt + 1))
+done
+echo "e2e: game window $window"
+
+expect_frame start start
+
+# The first pair: a selection, the match, then undo and redo from the keyboard.
+set -- $(sed -n 1p "$work/expected/clicks.txt")
+click_frame "$1" "$2"
+expect_frame selected selection
+set -- $(sed -n 2p "$work/expected/clicks.txt")
+click_frame "$1" "$2"
+expect_frame pair first-pair
+key_frame Left
+expect_frame start undo
+key_frame Right
+expect_frame pair redo
+
+# The other 71 pairs, in the order the deal was generated.
+n=2
+tail -n +3 "$work/expected/clicks.txt" >"$work/rest.txt"
+while read -r x y; do
+    click_frame "$x" "$y"
+    n=$((n + 1))
+done <"$work/rest.txt"
+[ "$n" -eq 144 ] || fail "only $n clicks were played"
+expect_frame end empty-board
+echo "e2e: whole deal played: 144 clicks, $(frames) frames"
+
+# Idle: nothing to do but poll for input.
+ticks_per_second=$(getconf CLK_TCK)
+before=$(cpu_ticks)
+sleep 10
+after=$(cpu_ticks)
+idle=$(((after - before) * 1000 / ticks_per_second / 10))
+echo "e2e: idle CPU use over 10 s: $((idle / 10)).$((idle % 10))% of one core"
+[ "$idle" -lt 300 ] || fail "the idle game uses ${idle} per mille of a core"
+
+# Return deals anew, F1 switches the tile set, F2 the background.
+key_frame Return
+expect_frame redeal new-deal
+key_frame F1
+expect_frame tileset next-tile-set
+key_frame F2
+expect_frame background next-background
+
+# Escape ends the game with status 0 within a second.
+(sleep 10 && kill "$game_pid") >/dev/null 2>&1 &
+watchdog_pid=$!
+start=$(now_ms)
+xdotool key Escape || fail "xdotool key Escape"
+wait "$game_pid"
+status=$?
+elapsed=$(($(now_ms) - start))
+game_pid=""
+kill "$watchdog_pid" 2>/dev/null
+watchdog_pid=""
+[ "$status" -eq 0 ] || fail "the game ended with status $status after Escape"
+[ "$elapsed" -le 1000 ] || fail "the game took ${elapsed} ms to end after Escape"
+echo "e2e: Escape ended the game with status 0 after ${elapsed} ms"
+echo "e2e: PASS"

@@ -1,0 +1,3 @@
+# The game executable as a process: exported symbol and start-up failure.
+add_test(NAME startup_process COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/startup.sh
+                                      $<TARGET_FILE:jadeturtle>)

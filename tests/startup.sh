@@ -1,0 +1,45 @@
+#!/bin/sh
+# Checks of the game executable as a process: the exported SDL_videofd, and
+# start-up without a tile set (message on standard output, exit status 2).
+#
+# usage: startup.sh GAME
+set -u
+case $1 in
+/*) game=$1 ;;
+*) game=$(pwd)/$1 ;;
+esac
+failures=0
+fail() {
+    echo "startup: FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# SDL_videofd: a defined 4-byte object in the dynamic symbol table.
+symbol=$(nm -D -S --defined-only "$game" | awk '$4 == "SDL_videofd"')
+if [ -z "$symbol" ]; then
+    fail "SDL_videofd is not exported"
+else
+    set -- $symbol
+    [ "$((0x$2))" -eq 4 ] || fail "SDL_videofd is $((0x$2)) bytes, not 4"
+    case $3 in
+    B | D | b | d) ;;
+    *) fail "SDL_videofd is not a data object (type $3)" ;;
+    esac
+fi
+
+# No tile set: one line on standard output and status 2.
+empty=$(mktemp -d "${TMPDIR:-/tmp}/jt_startup.XXXXXX") || exit 1
+trap 'rm -rf "$empty"' EXIT
+(cd "$empty" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$game" >out.txt 2>err.txt)
+status=$?
+[ "$status" -eq 2 ] || fail "without a tile set the game ended with status $status, not 2"
+if ! grep -qx 'Failed to load a tile set, code [1-9][0-9]*' "$empty/out.txt" ||
+    [ "$(wc -l <"$empty/out.txt")" -ne 1 ]; then
+    fail "unexpected standard output without a tile set:"
+    sed 's/^/    /' "$empty/out.txt"
+fi
+
+if [ "$failures" -ne 0 ]; then
+    exit 1
+fi
+echo "startup: PASS"

@@ -1,0 +1,60 @@
+#include "wav_write.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+void put16(std::vector<uint8_t> &out, unsigned v) {
+    out.push_back(v & 0xff);
+    out.push_back((v >> 8) & 0xff);
+}
+
+void put32(std::vector<uint8_t> &out, uint32_t v) {
+    put16(out, v & 0xffff);
+    put16(out, v >> 16);
+}
+
+void put_tag(std::vector<uint8_t> &out, const char *tag) {
+    for (int i = 0; i < 4; i++)
+        out.push_back((uint8_t)tag[i]);
+}
+
+} // namespace
+
+std::vector<uint8_t> encode_wav_stereo(int rate, const std::vector<double> &samples) {
+    const unsigned channels = 2, bytes_per_sample = 2;
+    uint32_t data_size = (uint32_t)(samples.size() * channels * bytes_per_sample);
+    std::vector<uint8_t> out;
+    out.reserve(44 + data_size);
+    put_tag(out, "RIFF");
+    put32(out, 36 + data_size);
+    put_tag(out, "WAVE");
+    put_tag(out, "fmt ");
+    put32(out, 16);
+    put16(out, 1); // PCM
+    put16(out, channels);
+    put32(out, (uint32_t)rate);
+    put32(out, (uint32_t)rate * channels * bytes_per_sample);
+    put16(out, channels * bytes_per_sample);
+    put16(out, 16);
+    put_tag(out, "data");
+    put32(out, data_size);
+    for (double s : samples) {
+        double c = s > 1.0 ? 1.0 : (s < -1.0 ? -1.0 : s);
+        long v = std::lround(c * 32767.0);
+        put16(out, (unsigned)(v & 0xffff));
+        put16(out, (unsigned)(v & 0xffff));
+    }
+    return out;
+}
+
+int write_wav_stereo(const char *path, int rate, const std::vector<double> &samples) {
+    std::vector<uint8_t> bytes = encode_wav_stereo(rate, samples);
+    FILE *f = std::fopen(path, "wb");
+    if (!f)
+        return -1;
+    size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+    int closed = std::fclose(f);
+    return written == bytes.size() && closed == 0 ? 0 : -1;
+}
