@@ -41,6 +41,11 @@ if [ -d "$root/build" ]; then
     -exec cp {} "$extra/" \; 2>/dev/null || true
 fi
 
+# The loader harness writes each input to a file; memory is the fastest place.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  TMPDIR=/dev/shm
+  export TMPDIR
+fi
 ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:allocator_may_return_null=1"
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export ASAN_OPTIONS UBSAN_OPTIONS

@@ -17,11 +17,16 @@ cmake -S "$root" -B "$build" \
   -DJT_SANITIZE=ON -DJT_BUILD_BENCH=OFF >/dev/null
 
 # halt_on_error and abort_on_error make every report fatal; leak checking is
-# on, so memory that a test loses is reported as well. verify_asan_link_order
-# is off because the end-to-end tests preload a small shim of their own.
-ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:verify_asan_link_order=0"
+# on, so memory that a test loses is reported as well (tests/lsan.supp lists
+# the few leaks inside system libraries, each explained; full stacks are
+# taken so that those match by function). Allocations too large to serve
+# return null, as malloc does, because the game's out-of-memory paths are
+# tested. verify_asan_link_order is off because the end-to-end tests preload
+# a small shim of their own.
+ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:allocator_may_return_null=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:verify_asan_link_order=0"
+LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:fast_unwind_on_malloc=0:print_suppressions=0"
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-export ASAN_OPTIONS UBSAN_OPTIONS
+export ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
 cmake --build "$build" -j"${JOBS:-2}"
 cd "$build"

@@ -15,3 +15,8 @@ ctest --output-on-failure -j"$(nproc)"
 # its committed corpus.
 "$root/scripts/sanitize.sh"
 "$root/scripts/fuzz.sh" 60
+
+# Hardening: a scripted game under valgrind (memory errors and leaks), then
+# the soak run (100,000 random actions, resident memory bounded).
+"$root/scripts/memcheck.sh"
+"$root/scripts/soak.sh"
