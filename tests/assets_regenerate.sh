@@ -4,18 +4,21 @@
 # generators depend on their sources only (no clock, no unseeded noise).
 # Usage: assets_regenerate.sh MAKE_TILES MAKE_BACKGROUNDS MAKE_SOUNDS MAKE_MUSIC ART_DIR DATA_DIR
 set -eu
+# JT_RUN_PREFIX runs cross-built generators under an emulator, so the
+# handheld's build is checked against the native build's data/.
+run_prefix=${JT_RUN_PREFIX:-}
 tiles=$1 backgrounds=$2 sounds=$3 music=$4 art=$5 data=$6
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for run in 1 2; do
   out="$work/$run"
   mkdir -p "$out/image/background" "$out/sound/music"
-  "$tiles" "$art/faces.txt" "$art/tilesets.txt" "$out/image"
-  "$backgrounds" "$art/backgrounds.txt" "$out/image/background"
-  "$sounds" "$out/sound"
+  $run_prefix "$tiles" "$art/faces.txt" "$art/tilesets.txt" "$out/image"
+  $run_prefix "$backgrounds" "$art/backgrounds.txt" "$out/image/background"
+  $run_prefix "$sounds" "$out/sound"
   for src in "$art"/music/bgm*.txt; do
     name=$(basename "$src" .txt)
-    "$music" "$src" "$out/sound/music/$name.mid"
+    $run_prefix "$music" "$src" "$out/sound/music/$name.mid"
   done
 done
 count=0

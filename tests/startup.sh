@@ -3,6 +3,8 @@
 # start-up without a tile set (message on standard output, exit status 2).
 #
 # usage: startup.sh GAME
+# NM names the symbol lister for the game's target and JT_RUN_PREFIX an
+# emulator to run it with (both set for a cross-built game).
 set -u
 case $1 in
 /*) game=$1 ;;
@@ -15,7 +17,7 @@ fail() {
 }
 
 # SDL_videofd: a defined 4-byte object in the dynamic symbol table.
-symbol=$(nm -D -S --defined-only "$game" | awk '$4 == "SDL_videofd"')
+symbol=$(${NM:-nm} -D -S --defined-only "$game" | awk '$4 == "SDL_videofd"')
 if [ -z "$symbol" ]; then
     fail "SDL_videofd is not exported"
 else
@@ -30,7 +32,7 @@ fi
 # No tile set: one line on standard output and status 2.
 empty=$(mktemp -d "${TMPDIR:-/tmp}/jt_startup.XXXXXX") || exit 1
 trap 'rm -rf "$empty"' EXIT
-(cd "$empty" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$game" >out.txt 2>err.txt)
+(cd "$empty" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ${JT_RUN_PREFIX:-} "$game" >out.txt 2>err.txt)
 status=$?
 [ "$status" -eq 2 ] || fail "without a tile set the game ended with status $status, not 2"
 if ! grep -qx 'Failed to load a tile set, code [1-9][0-9]*' "$empty/out.txt" ||

@@ -1,6 +1,7 @@
 // The render_frame tool, run from the build directory on the generated data:
 // the 320x240 picture is the 640x480 frame halved as the display shows it,
 // the same seed gives the same picture, and bad requests are refused.
+#include <cstdlib>
 #include "pnm_read.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,10 @@ std::string out_path(const std::string &name) {
 
 int run_tool(const std::string &args, std::string *output = nullptr) {
     int status;
-    std::vector<uint8_t> out = run_capture(TOOL + " " + args + " 2>/dev/null", &status);
+    // A cross-built tool runs under the emulator the test environment names.
+    const char *prefix = getenv("JT_RUN_PREFIX");
+    std::string command = (prefix && *prefix ? std::string(prefix) + " " : std::string()) + TOOL;
+    std::vector<uint8_t> out = run_capture(command + " " + args + " 2>/dev/null", &status);
     if (output)
         output->assign(out.begin(), out.end());
     return status;
