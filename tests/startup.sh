@@ -41,6 +41,31 @@ if ! grep -qx 'Failed to load a tile set, code [1-9][0-9]*' "$empty/out.txt" ||
     sed 's/^/    /' "$empty/out.txt"
 fi
 
+# With the build's assets: the game starts, deals, draws and keeps running
+# until asked to quit; SDL turns SIGTERM into the same quit request as the
+# window's close button, and the game then ends with status 0 (there is no
+# launcher to hand over to here).
+data=$(dirname "$game")/data
+if [ -d "$data/image" ]; then
+    played=$(mktemp -d "${TMPDIR:-/tmp}/jt_play.XXXXXX") || exit 1
+    trap 'rm -rf "$empty" "$played"' EXIT
+    ln -s "$data" "$played/data"
+    (cd "$played" && exec env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+        ${JT_RUN_PREFIX:-} "$game" >out.txt 2>err.txt) &
+    pid=$!
+    sleep 3
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -TERM "$pid"
+        wait "$pid"
+        status=$?
+        [ "$status" -eq 0 ] || fail "asked to quit, the game ended with status $status, not 0"
+    else
+        wait "$pid"
+        fail "the game ended by itself with status $? before it was asked to quit"
+        sed 's/^/    /' "$played/out.txt" "$played/err.txt"
+    fi
+fi
+
 if [ "$failures" -ne 0 ]; then
     exit 1
 fi
