@@ -16,39 +16,17 @@
 #include "game/deal.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "tile_points.h"
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-struct Reader {
-    const uint8_t *data;
-    size_t size;
-    size_t at;
-};
-
-int next_byte(Reader *r) {
-    return r->at < r->size ? r->data[r->at++] : 0;
-}
 
 // What the renderer does to the board on every frame: positions and freedom.
 void emulate_frame() {
     for (int i = 0; i < BOARD_TILES; ++i)
         set_tile_position(&board.tiles[i]);
     update_tile_flags();
-}
-
-// The free tiles of the board as it stands, without disturbing its flags.
-int free_tiles(int *out) {
-    static Board saved;
-    memcpy(&saved, &board, sizeof board);
-    update_tile_flags();
-    int n = 0;
-    for (int i = 0; i < BOARD_TILES; ++i)
-        if ((board.tiles[i].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0)
-            out[n++] = i;
-    memcpy(&board, &saved, sizeof board);
-    return n;
 }
 
 void check_board() {
@@ -125,7 +103,7 @@ void click(int code, int x, int y) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Reader r = {data, size, 0};
+    FuzzBytes r = {data, size, 0};
     // A deal costs far more than the steps after it, so each of the 256
     // starting deals is made once and copied afterwards.
     static Board dealt[256];

@@ -18,17 +18,7 @@
 
 namespace {
 
-struct Reader {
-    const uint8_t *data;
-    size_t size;
-    size_t at;
-};
-
-int next_byte(Reader *r) {
-    return r->at < r->size ? r->data[r->at++] : 0;
-}
-
-int next_word(Reader *r) {
+int next_word(FuzzBytes *r) {
     int low = next_byte(r);
     return low | next_byte(r) << 8;
 }
@@ -60,14 +50,14 @@ bool is_plain_code(int32_t code) {
 
 // Mostly keys of the table, sometimes any symbol SDL could report (below
 // SDLK_LAST; other values are not keys at all).
-SDLKey pick_key(Reader *r) {
+SDLKey pick_key(FuzzBytes *r) {
     int b = next_byte(r);
     if (b < 224)
         return (SDLKey)key_map[b % key_map_rows()].sym;
     return (SDLKey)(next_word(r) % SDLK_LAST);
 }
 
-SDLMod pick_mod(Reader *r) {
+SDLMod pick_mod(FuzzBytes *r) {
     static const int bits[8] = {KMOD_LSHIFT, KMOD_RSHIFT, KMOD_LCTRL, KMOD_RCTRL,
                                 KMOD_LALT,   KMOD_RALT,   KMOD_CAPS,  KMOD_NUM};
     int b = next_byte(r);
@@ -142,7 +132,7 @@ void consume(int n) {
     }
 }
 
-void push_key_event(Reader *r, Uint8 type) {
+void push_key_event(FuzzBytes *r, Uint8 type) {
     SDL_Event e = {};
     e.type = type;
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
@@ -152,7 +142,7 @@ void push_key_event(Reader *r, Uint8 type) {
     SDL_PushEvent(&e);
 }
 
-void push_pointer_event(Reader *r, Uint8 type) {
+void push_pointer_event(FuzzBytes *r, Uint8 type) {
     SDL_Event e = {};
     e.type = type;
     Uint16 x = (Uint16)next_word(r);
@@ -169,7 +159,7 @@ void push_pointer_event(Reader *r, Uint8 type) {
     SDL_PushEvent(&e);
 }
 
-void push_joy_event(Reader *r, Uint8 type) {
+void push_joy_event(FuzzBytes *r, Uint8 type) {
     SDL_Event e = {};
     e.type = type;
     e.jbutton.button = (Uint8)next_byte(r);
@@ -202,7 +192,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Reader r = {data, size, 0};
+    FuzzBytes r = {data, size, 0};
     reset_input();
     while (r.at < r.size) {
         int op = next_byte(&r) % 13;

@@ -10,3 +10,7 @@ void harness_start_display() {
     setenv("SDL_AUDIODRIVER", "none", 1);
     init_video(640, 480);
 }
+
+int next_byte(FuzzBytes *r) {
+    return r->at < r->size ? r->data[r->at++] : 0;
+}

@@ -1,5 +1,6 @@
 // Shared by the fuzz harnesses: invariant checks and SDL set-up.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,14 @@
             abort();                                                                               \
         }                                                                                          \
     } while (0)
+
+// The fuzzer's input read a byte at a time; past its end every byte is 0.
+struct FuzzBytes {
+    const uint8_t *data;
+    size_t size;
+    size_t at;
+};
+int next_byte(FuzzBytes *r);
 
 // Starts the game's display on SDL's dummy video driver without an audio
 // device, so effects return at once and nothing reaches a real screen.

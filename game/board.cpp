@@ -74,3 +74,7 @@ void place_tiles() {
     }
     board.tile_count = index;
 }
+
+bool tile_can_pick(const Tile *tile) {
+    return (tile->flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
+}

@@ -48,5 +48,7 @@ bool tiles_match(int a, int b);
 // Writes col, row, layer, flags = 0 and the screen position of every tile
 // from board_layout; sets tile_count.
 void place_tiles();
+// True when the tile is on the board and free (as the last freedom analysis found).
+bool tile_can_pick(const Tile *tile);
 // Sets screen_x and screen_y of a tile from its col, row and layer.
 void set_tile_position(Tile *tile);

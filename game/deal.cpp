@@ -62,7 +62,7 @@ static bool play_backwards(const int face_pairs[BOARD_TILES]) {
         int keys[BOARD_TILES];
         int free_count = 0;
         for (int t = 0; t < BOARD_TILES; ++t) {
-            if ((board.tiles[t].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0)
+            if (tile_can_pick(&board.tiles[t]))
                 keys[free_count++] = random_key(t);
         }
         if (free_count < 2)

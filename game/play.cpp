@@ -15,17 +15,11 @@ static const char MSG_PICK_PARTNER[] = "Click on another tile";
 
 const char *status_text = MSG_PICK_TILE;
 
-static bool can_pick(const Tile *tile) {
-    return (tile->flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
-}
-
-// The topmost free tile whose hit area holds (x, y), or -1. Among tiles of
-// one layer the lowest index wins.
-static int hit_test(int x, int y) {
+int tile_at_point(int x, int y) {
     int hit = -1;
     for (int i = 0; i < BOARD_TILES; ++i) {
         const Tile *tile = &board.tiles[i];
-        if (!can_pick(tile))
+        if (!tile_can_pick(tile))
             continue;
         if (x < tile->screen_x || x >= tile->screen_x + HIT_WIDTH || y < tile->screen_y ||
             y >= tile->screen_y + HIT_HEIGHT)
@@ -42,7 +36,7 @@ int click_tile(int code, int x, int y) {
     // A deal, undo or redo may have changed the board since the last frame
     // analysed it; pick only among tiles that are free now.
     update_tile_flags();
-    int h = hit_test(x, y);
+    int h = tile_at_point(x, y);
     if (h < 0)
         return 0;
     Tile *hit = &board.tiles[h];
@@ -68,7 +62,7 @@ int click_tile(int code, int x, int y) {
     // An undo since it was selected may have covered or hemmed in the waiting
     // tile. Only a free tile can be removed, so the new tile takes over the
     // selection instead.
-    if (!can_pick(other)) {
+    if (!tile_can_pick(other)) {
         other->flags &= ~TILE_SELECTED;
         status_text = MSG_PICK_PARTNER;
         return 1;

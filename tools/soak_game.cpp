@@ -21,12 +21,7 @@ int main(int argc, char **argv) {
     const char *data = argc > 3 ? argv[3] : "data";
     if (rng == 0)
         rng = 1;
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    // The disk driver is a real mixer device; with a 1 ms delay per buffer
-    // and /dev/null as its file it keeps up with effects without sound.
-    setenv("SDL_AUDIODRIVER", "disk", 0);
-    setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
-    setenv("SDL_DISKAUDIODELAY", "1", 0);
+    use_quiet_devices("1");
     // No music files: a MIDI synthesiser rendering on the mixer thread would
     // make every effect wait for it, and the run would take far longer. The
     // music path still runs (each switch halts, frees and tries to load);

@@ -6,6 +6,7 @@
 #include "game/board.h"
 #include "game/freedom.h"
 #include "input/input.h"
+#include "tile_points.h"
 #include "wav_write.h"
 
 #include <SDL.h>
@@ -86,19 +87,6 @@ void remove_sandbox() {
     const char *dirs[] = {"data/sound/music", "data/sound", "data", ""};
     for (const char *d : dirs)
         rmdir((sandbox + "/" + d).c_str());
-}
-
-// The free tiles of the board as it stands, leaving its flags untouched.
-int free_tiles(int *out) {
-    static Board saved;
-    memcpy(&saved, &board, sizeof board);
-    update_tile_flags();
-    int n = 0;
-    for (int i = 0; i < BOARD_TILES; ++i)
-        if ((board.tiles[i].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0)
-            out[n++] = i;
-    memcpy(&board, &saved, sizeof board);
-    return n;
 }
 
 void push_key(SDLKey sym, SDLMod mod, Uint8 type) {
@@ -330,4 +318,11 @@ void print_stats(const ScriptStats *s) {
            "pairs removed by matches and redos %ld\n",
            s->actions, s->tile_clicks, s->other_clicks, s->undos, s->redos, s->deals, s->tile_sets,
            s->backgrounds, s->other_keys, s->passes, s->removals);
+}
+
+void use_quiet_devices(const char *delay_ms) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "disk", 0);
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
+    setenv("SDL_DISKAUDIODELAY", delay_ms, 0);
 }

@@ -30,6 +30,11 @@ struct ActionMix {
     int backgrounds;  // joystick button 5 (F2)
 };
 
+// Unless the environment says otherwise: SDL's dummy video driver, and the
+// disk audio driver writing to /dev/null, a real mixer device that finishes
+// each buffer after delay_ms milliseconds, so effects run the whole mixer
+// path quickly and silently.
+void use_quiet_devices(const char *delay_ms);
 // Makes a fresh working folder whose data/ holds the pictures and font of
 // data_dir (linked) and tiny silent effects, and changes into it. With
 // music, backgrounds 0 and 2 get a short MIDI piece each (1 and 3 stay

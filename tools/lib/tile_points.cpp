@@ -2,21 +2,22 @@
 #include "tile_points.h"
 
 #include "game/board.h"
+#include "game/freedom.h"
+#include "game/play.h"
 
 #include <cstdlib>
+#include <cstring>
 
-int tile_under_point(int x, int y) {
-    int hit = -1;
-    for (int i = 0; i < BOARD_TILES; i++) {
-        const Tile &t = board.tiles[i];
-        if (t.flags & (TILE_BLOCKED | TILE_REMOVED))
-            continue;
-        if (x < t.screen_x || x >= t.screen_x + 40 || y < t.screen_y || y >= t.screen_y + 46)
-            continue;
-        if (hit < 0 || t.layer > board.tiles[hit].layer)
-            hit = i;
-    }
-    return hit;
+int free_tiles(int *out) {
+    static Board saved;
+    memcpy(&saved, &board, sizeof board);
+    update_tile_flags();
+    int n = 0;
+    for (int i = 0; i < BOARD_TILES; i++)
+        if (tile_can_pick(&board.tiles[i]))
+            out[n++] = i;
+    memcpy(&board, &saved, sizeof board);
+    return n;
 }
 
 int press_point_for(int t, int *display_x, int *display_y) {
@@ -36,7 +37,7 @@ int press_point_for(int t, int *display_x, int *display_y) {
                 int y = mid_y + dy;
                 if (x < 0 || y < 0 || x >= 320 || y >= 240)
                     continue;
-                if (tile_under_point(2 * x, 2 * y) == t) {
+                if (tile_at_point(2 * x, 2 * y) == t) {
                     *display_x = x;
                     *display_y = y;
                     return 1;
