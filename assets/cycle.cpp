@@ -56,12 +56,9 @@ void next_background() {
         play_effect("snd1.wav");
         snprintf(music_name, sizeof music_name, "bgm%d.mid", background_index);
         play_music(music_name);
+        // The loader refuses a picture of width or height below 1, which
+        // could never be tiled, so a loaded one always is at least 1x1.
         int code = load_pcx(path, &background_image);
-        // An empty picture could never be tiled: it counts as a failed load.
-        if (code == 0 && (background_image.width < 1 || background_image.height < 1)) {
-            free_image(&background_image);
-            code = PCX_EMPTY_SIZE;
-        }
         if (code == 0)
             break;
         if (background_index == 0)
