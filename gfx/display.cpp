@@ -15,6 +15,7 @@ unsigned char surface_locked = 0;
 uint16_t *shade_table = nullptr;
 uint16_t *light_table = nullptr;
 SDL_Joystick *joystick = nullptr;
+unsigned long frames_presented = 0;
 
 enum {
     DISPLAY_WIDTH = 320,
@@ -134,6 +135,7 @@ void present_frame() {
     surface_locked = 0;
     halve_onto_display();
     SDL_UpdateRect(screen, 0, 0, 0, 0);
+    frames_presented++;
 }
 
 void lock_work_surface() {

@@ -13,6 +13,7 @@ extern unsigned char surface_locked; // the work surface is held locked
 extern uint16_t *shade_table;     // pixel value -> same colour at 3/4 brightness
 extern uint16_t *light_table;     // pixel value -> lifted halfway to white if light
 extern SDL_Joystick *joystick;    // joystick 0, or null
+extern unsigned long frames_presented; // present_frame calls so far
 
 // Starts SDL, the display, work surface, audio, joystick and colour tables.
 void init_video(int width, int height);

@@ -107,6 +107,8 @@ void draw_tile(const Tile *tile) {
     mask_rect(x - 2, y + 2, FACE_W, FACE_H, 0);
 }
 
+void invalidate_frame() {}
+
 void render_board() {
     restore_screen(0);
     if (font && status_text) {

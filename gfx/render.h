@@ -3,8 +3,14 @@
 
 struct Tile;
 
-// Draws background, status line, tiles and shadows.
+// Brings the work surface to the whole frame of the board as it stands:
+// background, status line, tiles and shadows. Only what changed since the
+// last frame is recomputed.
 void render_board();
+// Forgets what the work surface and the display hold: the next render_board
+// redraws the whole frame and the next present_frame shows all of it. For
+// code that writes pixels or changes tile_image behind the renderer's back.
+void invalidate_frame();
 // Marks the shadow shape of a tile, moved d pixels right and up, in shadow_mask.
 void stamp_tile_shadow(const Tile *tile, int d);
 // Draws one tile: walls, frame, face, highlight; clears the mask under it.
