@@ -5,6 +5,7 @@
 
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/render.h"
 #include "sound/sound.h"
 
 #include <cstdio>
@@ -33,6 +34,9 @@ void tile_over_surface(const PalettedImage *image) {
 
 int next_tile_set() {
     free_image(&tile_image);
+    // The picture's memory may come back at the same address with new
+    // faces: the renderer converts them anew and redraws whole.
+    invalidate_frame();
     for (;;) {
         tileset_index++;
         char path[PATH_BUFFER];

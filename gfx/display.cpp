@@ -29,6 +29,7 @@ enum {
     AUDIO_RATE = 22050,
     AUDIO_CHANNELS = 2,
     AUDIO_BUFFER = 4096,
+    PRESENT_RECTS = 64, // rectangles one present can be limited to; more show the whole display
 };
 
 // A 32-bit store that may overlay 16-bit pixels without breaking aliasing rules.
@@ -105,36 +106,92 @@ static inline uint32_t pack_pair(uint16_t left, uint16_t right) {
 #endif
 }
 
-// Copies every second pixel of every second work row onto the display.
-static void halve_onto_display() {
-    int columns = screen->w < work_width / 2 ? screen->w : work_width / 2;
-    int rows = screen->h < work_height / 2 ? screen->h : work_height / 2;
-    const uint8_t *src_row = (const uint8_t *)work_pixels;
-    uint8_t *dst_row = (uint8_t *)screen->pixels;
-    for (int y = 0; y < rows; ++y) {
+// Display rectangles the next present_frame is limited to, once present_only
+// has been called since the last one; otherwise the whole display is shown.
+static SDL_Rect present_rects[PRESENT_RECTS];
+static int present_count = 0;
+static bool present_limited = false;
+static bool present_overflow = false;
+
+// Copies every second pixel of every second work row onto display columns
+// x0..x1-1 of rows y0..y1-1 (already within both surfaces).
+static void halve_onto_display(int x0, int y0, int x1, int y1) {
+    const uint8_t *src_row = (const uint8_t *)work_pixels + (long)2 * y0 * work_pitch;
+    uint8_t *dst_row = (uint8_t *)screen->pixels + (long)y0 * screen->pitch;
+    for (int y = y0; y < y1; ++y) {
         const uint16_t *src = (const uint16_t *)src_row;
-        int x = 0;
-        if (((uintptr_t)dst_row & 3) == 0) {
-            pixel_pair *dst = (pixel_pair *)dst_row;
-            for (; x + 1 < columns; x += 2)
-                *dst++ = pack_pair(src[2 * x], src[2 * x + 2]);
-        }
-        // A row that does not start on a word boundary, or an odd last column,
-        // is written one pixel at a time rather than by an unaligned store.
         uint16_t *dst = (uint16_t *)dst_row;
-        for (; x < columns; ++x)
+        int x = x0;
+        // Pairs of display pixels go out as aligned 32-bit stores; a pixel
+        // before the first word boundary and an odd last one go singly.
+        if (((uintptr_t)(dst + x) & 3) != 0 && x < x1) {
+            dst[x] = src[2 * x];
+            ++x;
+        }
+        if (((uintptr_t)(dst + x) & 3) == 0) {
+            pixel_pair *pair = (pixel_pair *)(dst + x);
+            for (; x + 1 < x1; x += 2)
+                *pair++ = pack_pair(src[2 * x], src[2 * x + 2]);
+        }
+        for (; x < x1; ++x)
             dst[x] = src[2 * x];
         src_row += 2 * work_pitch;
         dst_row += screen->pitch;
     }
 }
 
+void present_only(int x, int y, int w, int h) {
+    if (!present_limited) {
+        present_limited = true;
+        present_count = 0;
+        present_overflow = false;
+    }
+    // Display pixel (dx, dy) shows work pixel (2dx, 2dy): the display
+    // columns of work columns x..x+w-1 are ceil(x/2) .. floor((x+w-1)/2).
+    long long x0 = ((long long)x + 1) >> 1, y0 = ((long long)y + 1) >> 1;
+    long long x1 = ((long long)x + w + 1) >> 1, y1 = ((long long)y + h + 1) >> 1;
+    if (x0 < 0)
+        x0 = 0;
+    if (y0 < 0)
+        y0 = 0;
+    if (x1 > screen->w)
+        x1 = screen->w;
+    if (y1 > screen->h)
+        y1 = screen->h;
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    if (present_count == PRESENT_RECTS) {
+        present_overflow = true;
+        return;
+    }
+    SDL_Rect *r = &present_rects[present_count++];
+    r->x = (Sint16)x0;
+    r->y = (Sint16)y0;
+    r->w = (Uint16)(x1 - x0);
+    r->h = (Uint16)(y1 - y0);
+}
+
 void present_frame() {
     if (surface_locked && SDL_MUSTLOCK(work_surface))
         SDL_UnlockSurface(work_surface);
     surface_locked = 0;
-    halve_onto_display();
-    SDL_UpdateRect(screen, 0, 0, 0, 0);
+    int columns = screen->w < work_width / 2 ? screen->w : work_width / 2;
+    int rows = screen->h < work_height / 2 ? screen->h : work_height / 2;
+    if (present_limited && !present_overflow) {
+        for (int i = 0; i < present_count; ++i) {
+            SDL_Rect *r = &present_rects[i];
+            int x1 = r->x + r->w < columns ? r->x + r->w : columns;
+            int y1 = r->y + r->h < rows ? r->y + r->h : rows;
+            if (x1 > r->x && y1 > r->y)
+                halve_onto_display(r->x, r->y, x1, y1);
+        }
+        // Called even with no rectangle, so that every present is one update.
+        SDL_UpdateRects(screen, present_count, present_rects);
+    } else {
+        halve_onto_display(0, 0, columns, rows);
+        SDL_UpdateRect(screen, 0, 0, 0, 0);
+    }
+    present_limited = false;
     frames_presented++;
 }
 

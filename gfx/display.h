@@ -17,8 +17,13 @@ extern unsigned long frames_presented; // present_frame calls so far
 
 // Starts SDL, the display, work surface, audio, joystick and colour tables.
 void init_video(int width, int height);
-// Shows the work surface halved on the display.
+// Shows the work surface halved on the display: all of it, or only the
+// rectangles given to present_only since the last present_frame.
 void present_frame();
+// Limits the next present_frame to the display pixels sampled from this
+// work-surface rectangle and those of earlier calls since the last present;
+// an empty rectangle limits it to nothing more.
+void present_only(int x, int y, int w, int h);
 // Locks the work surface if it needs locking.
 void lock_work_surface();
 // Unlocks the work surface if it was locked.

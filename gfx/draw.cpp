@@ -5,6 +5,7 @@
 #include "assets/pcx.h"
 #include "gfx/display.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 uint8_t *shadow_mask = nullptr;
 uint16_t *screen_slots[8] = {};
+unsigned char work_surface_touched = 1;
 
 namespace {
 
@@ -30,23 +32,39 @@ inline int mask_stride() {
     return (work_width + 7) / 8;
 }
 
-// Clips a rectangle to the work surface. Sums are taken in 64 bits so that
-// coordinates near the int limits cannot overflow. Returns false when nothing
-// is left; otherwise the rectangle is columns x..x+w-1 of rows y..y+h-1.
+// The drawing clip: the work surface, or the part of it that set_draw_clip
+// narrowed it to. Edges are half-open: columns clip_left..clip_right-1.
+int clip_left = 0;
+int clip_top = 0;
+int clip_right = INT_MAX;
+int clip_bottom = INT_MAX;
+
+inline int clip_right_edge() {
+    return clip_right < work_width ? clip_right : work_width;
+}
+
+inline int clip_bottom_edge() {
+    return clip_bottom < work_height ? clip_bottom : work_height;
+}
+
+// Clips a rectangle to the work surface and the drawing clip. Sums are taken
+// in 64 bits so that coordinates near the int limits cannot overflow. Returns
+// false when nothing is left; otherwise the rectangle is columns x..x+w-1 of
+// rows y..y+h-1.
 bool clip(int *x, int *y, int *w, int *h) {
     long long cx = *x, cy = *y, cw = *w, ch = *h;
-    if (cx < 0) {
-        cw += cx;
-        cx = 0;
+    if (cx < clip_left) {
+        cw -= clip_left - cx;
+        cx = clip_left;
     }
-    if (cy < 0) {
-        ch += cy;
-        cy = 0;
+    if (cy < clip_top) {
+        ch -= clip_top - cy;
+        cy = clip_top;
     }
-    if (cx + cw > work_width)
-        cw = work_width - cx;
-    if (cy + ch > work_height)
-        ch = work_height - cy;
+    if (cx + cw > clip_right_edge())
+        cw = clip_right_edge() - cx;
+    if (cy + ch > clip_bottom_edge())
+        ch = clip_bottom_edge() - cy;
     if (cw <= 0 || ch <= 0)
         return false;
     *x = static_cast<int>(cx);
@@ -57,12 +75,109 @@ bool clip(int *x, int *y, int *w, int *h) {
 }
 
 void fill_value(int x, int y, int w, int h, uint16_t value) {
+    work_surface_touched = 1;
     if (!clip(&x, &y, &w, &h))
         return;
     for (int r = 0; r < h; r++) {
         uint16_t *p = work_row(y + r) + x;
         for (int i = 0; i < w; i++)
             p[i] = value;
+    }
+}
+
+// 32 mask bits read or written at once. The mask's bit order (bit 0 of each
+// byte the leftmost pixel) makes a little-endian word's bit k pixel k of the
+// word's 32; on a big-endian machine the byte-wise forms are used instead.
+typedef uint32_t __attribute__((may_alias)) mask_word;
+
+// True when rows of this mask can be walked as aligned 32-bit words.
+inline bool mask_in_words(const uint8_t *mask) {
+    return SDL_BYTEORDER == SDL_LIL_ENDIAN && mask_stride() % 4 == 0 &&
+           (reinterpret_cast<uintptr_t>(mask) & 3) == 0;
+}
+
+// Word bits from bit `from` (0..31) upwards.
+inline uint32_t bits_from(int from) {
+    return ~0u << from;
+}
+
+// Word bits up to and including bit `to` (0..31).
+inline uint32_t bits_to(int to) {
+    return ~0u >> (31 - to);
+}
+
+// Sets or clears the bits of columns x..x+w-1 (already clipped) in h rows.
+void mask_words(int x, int y, int w, int h, int set) {
+    int stride = mask_stride() / 4;
+    int first = x >> 5, last = (x + w - 1) >> 5;
+    uint32_t head = bits_from(x & 31), tail = bits_to((x + w - 1) & 31);
+    if (first == last)
+        head &= tail;
+    mask_word *row = reinterpret_cast<mask_word *>(shadow_mask) + static_cast<long>(y) * stride;
+    for (int r = 0; r < h; r++, row += stride) {
+        if (set) {
+            row[first] |= head;
+            if (first != last) {
+                for (int b = first + 1; b < last; b++)
+                    row[b] = ~0u;
+                row[last] |= tail;
+            }
+        } else {
+            row[first] &= ~head;
+            if (first != last) {
+                for (int b = first + 1; b < last; b++)
+                    row[b] = 0;
+                row[last] &= ~tail;
+            }
+        }
+    }
+}
+
+// The byte-wise form of mask_words.
+void mask_bytes(int x, int y, int w, int h, int set) {
+    int stride = mask_stride();
+    int first = x / 8, last = (x + w - 1) / 8;
+    uint8_t head = static_cast<uint8_t>(0xFF << (x % 8));
+    uint8_t tail = static_cast<uint8_t>(0xFF >> (7 - (x + w - 1) % 8));
+    for (int r = 0; r < h; r++) {
+        uint8_t *row = shadow_mask + static_cast<long>(y + r) * stride;
+        for (int b = first; b <= last; b++) {
+            uint8_t bits = 0xFF;
+            if (b == first)
+                bits &= head;
+            if (b == last)
+                bits &= tail;
+            if (set)
+                row[b] |= bits;
+            else
+                row[b] &= static_cast<uint8_t>(~bits);
+        }
+    }
+}
+
+// Darkens pixels x..x+n-1 of a row.
+inline void shade_run(uint16_t *row, int x, int n) {
+    const uint16_t *table = shade_table;
+    uint16_t *p = row + x;
+    for (int i = 0; i < n; i++)
+        p[i] = table[p[i]];
+}
+
+// Darkens the pixels of one row whose bits are set in a mask word; x is the
+// column of the word's bit 0. The set bits come in runs (shadows are spans),
+// so each run is found at once and darkened in one loop.
+inline void shade_word(uint16_t *row, int x, uint32_t bits) {
+    if (bits == ~0u) {
+        shade_run(row, x, 32);
+        return;
+    }
+    while (bits) {
+        int start = __builtin_ctz(bits);
+        uint32_t rest = ~(bits >> start); // zero over the run, which is below 32 bits long
+        int length = __builtin_ctz(rest);
+        shade_run(row, x + start, length);
+        int end = start + length;
+        bits = end >= 32 ? 0 : bits & bits_from(end);
     }
 }
 
@@ -73,8 +188,34 @@ int shadow_mask_size() {
 }
 
 uint32_t map_rgb(int red, int green, int blue) {
-    return SDL_MapRGB(work_surface->format, static_cast<Uint8>(red & 255),
-                      static_cast<Uint8>(green & 255), static_cast<Uint8>(blue & 255));
+    // A frame fills hundreds of rectangles in a handful of colours: the last
+    // few mappings are remembered, for the pixel format they were made in.
+    static const SDL_PixelFormat *format = nullptr;
+    static uint32_t colour[4], value[4]; // colour 0 means an empty entry
+    static int next = 0;
+    uint32_t key = 0x1000000u | static_cast<uint32_t>((red & 255) << 16) |
+                   static_cast<uint32_t>((green & 255) << 8) | static_cast<uint32_t>(blue & 255);
+    if (format != work_surface->format) {
+        format = work_surface->format;
+        memset(colour, 0, sizeof colour);
+    }
+    for (int i = 0; i < 4; i++)
+        if (colour[i] == key)
+            return value[i];
+    uint32_t mapped = SDL_MapRGB(format, static_cast<Uint8>(red & 255),
+                                 static_cast<Uint8>(green & 255), static_cast<Uint8>(blue & 255));
+    colour[next] = key;
+    value[next] = mapped;
+    next = (next + 1) & 3;
+    return mapped;
+}
+
+void set_draw_clip(int x, int y, int w, int h) {
+    clip_left = x < 0 ? 0 : x;
+    clip_top = y < 0 ? 0 : y;
+    long long right = static_cast<long long>(x) + w, bottom = static_cast<long long>(y) + h;
+    clip_right = right > INT_MAX ? INT_MAX : static_cast<int>(right);
+    clip_bottom = bottom > INT_MAX ? INT_MAX : static_cast<int>(bottom);
 }
 
 void fill_rect(int x, int y, int w, int h, int red, int green, int blue) {
@@ -82,6 +223,7 @@ void fill_rect(int x, int y, int w, int h, int red, int green, int blue) {
 }
 
 void clear_rect(int x, int y, int w, int h) {
+    work_surface_touched = 1;
     if (!clip(&x, &y, &w, &h))
         return;
     for (int r = 0; r < h; r++)
@@ -89,31 +231,34 @@ void clear_rect(int x, int y, int w, int h) {
 }
 
 void put_pixel(int x, int y, int red, int green, int blue) {
-    if (x < 0 || y < 0 || x >= work_width || y >= work_height)
+    work_surface_touched = 1;
+    int w = 1, h = 1;
+    if (!clip(&x, &y, &w, &h))
         return;
     work_row(y)[x] = static_cast<uint16_t>(map_rgb(red, green, blue));
 }
 
 void blit_paletted(int dst_x, int dst_y, const PalettedImage *image, int src_x, int src_y, int w,
                    int h) {
+    work_surface_touched = 1;
     if (!image || !image->pixels)
         return;
     long long dx = dst_x, dy = dst_y, sx = src_x, sy = src_y, cw = w, ch = h;
     // Destination clip; the source corner moves with the destination's.
-    if (dx < 0) {
-        cw += dx;
-        sx -= dx;
-        dx = 0;
+    if (dx < clip_left) {
+        cw -= clip_left - dx;
+        sx += clip_left - dx;
+        dx = clip_left;
     }
-    if (dy < 0) {
-        ch += dy;
-        sy -= dy;
-        dy = 0;
+    if (dy < clip_top) {
+        ch -= clip_top - dy;
+        sy += clip_top - dy;
+        dy = clip_top;
     }
-    if (dx + cw > work_width)
-        cw = work_width - dx;
-    if (dy + ch > work_height)
-        ch = work_height - dy;
+    if (dx + cw > clip_right_edge())
+        cw = clip_right_edge() - dx;
+    if (dy + ch > clip_bottom_edge())
+        ch = clip_bottom_edge() - dy;
     // Source clip: a region reaching past the picture draws only what the
     // picture holds and leaves the rest of the destination untouched.
     if (sx < 0) {
@@ -141,7 +286,19 @@ void blit_paletted(int dst_x, int dst_y, const PalettedImage *image, int src_x, 
     }
 }
 
+void blit_pixels(int dst_x, int dst_y, const uint16_t *src, int src_pitch, int w, int h) {
+    work_surface_touched = 1;
+    int x = dst_x, y = dst_y;
+    if (!src || !clip(&x, &y, &w, &h))
+        return;
+    const uint16_t *from = src + static_cast<long>(y - dst_y) * src_pitch + (x - dst_x);
+    size_t row_bytes = static_cast<size_t>(w) * 2;
+    for (int r = 0; r < h; r++, from += src_pitch)
+        memcpy(work_row(y + r) + x, from, row_bytes);
+}
+
 void remap_rect(int x, int y, int w, int h, const uint16_t *table) {
+    work_surface_touched = 1;
     if (!table || !clip(&x, &y, &w, &h))
         return;
     for (int r = 0; r < h; r++) {
@@ -160,26 +317,49 @@ void light_rect(int x, int y, int w, int h) {
 }
 
 void apply_shadow_mask(const uint8_t *mask) {
-    if (!mask)
+    work_surface_touched = 1;
+    int x = 0, y = 0, w = work_width, h = work_height;
+    if (!mask || !clip(&x, &y, &w, &h))
         return;
     int stride = mask_stride();
-    for (int y = 0; y < work_height; y++) {
-        const uint8_t *bits = mask + static_cast<long>(y) * stride;
-        uint16_t *row = work_row(y);
-        for (int b = 0; b < stride; b++) {
+    if (mask_in_words(mask)) {
+        // Whole words of 32 pixels; empty ones are passed over at once.
+        int first = x >> 5, last = (x + w - 1) >> 5;
+        uint32_t head = bits_from(x & 31), tail = bits_to((x + w - 1) & 31);
+        for (int r = y; r < y + h; r++) {
+            const mask_word *bits =
+                reinterpret_cast<const mask_word *>(mask + static_cast<long>(r) * stride);
+            uint16_t *row = work_row(r);
+            for (int b = first; b <= last; b++) {
+                uint32_t word = bits[b];
+                if (b == first)
+                    word &= head;
+                if (b == last)
+                    word &= tail;
+                if (word)
+                    shade_word(row, 32 * b, word);
+            }
+        }
+        return;
+    }
+    for (int r = y; r < y + h; r++) {
+        const uint8_t *bits = mask + static_cast<long>(r) * stride;
+        uint16_t *row = work_row(r);
+        for (int b = x / 8; b <= (x + w - 1) / 8; b++) {
             unsigned byte = bits[b];
-            // The last byte of a row may cover columns past the surface edge.
             for (int k = 0; byte != 0; k++, byte >>= 1) {
-                int x = 8 * b + k;
-                if ((byte & 1) && x < work_width)
-                    row[x] = shade_table[row[x]];
+                int px = 8 * b + k;
+                if ((byte & 1) && px >= x && px < x + w)
+                    row[px] = shade_table[row[px]];
             }
         }
     }
 }
 
 void mask_put(int x, int y, int set) {
-    if (!shadow_mask || x < 0 || y < 0 || x >= work_width || y >= work_height)
+    work_surface_touched = 1;
+    int w = 1, h = 1;
+    if (!shadow_mask || !clip(&x, &y, &w, &h))
         return;
     uint8_t *byte = shadow_mask + static_cast<long>(y) * mask_stride() + x / 8;
     uint8_t bit = static_cast<uint8_t>(1 << (x % 8));
@@ -190,29 +370,17 @@ void mask_put(int x, int y, int set) {
 }
 
 void mask_rect(int x, int y, int w, int h, int set) {
+    work_surface_touched = 1;
     if (!shadow_mask || !clip(&x, &y, &w, &h))
         return;
-    int stride = mask_stride();
-    int first = x / 8, last = (x + w - 1) / 8;
-    uint8_t head = static_cast<uint8_t>(0xFF << (x % 8));
-    uint8_t tail = static_cast<uint8_t>(0xFF >> (7 - (x + w - 1) % 8));
-    for (int r = 0; r < h; r++) {
-        uint8_t *row = shadow_mask + static_cast<long>(y + r) * stride;
-        for (int b = first; b <= last; b++) {
-            uint8_t bits = 0xFF;
-            if (b == first)
-                bits &= head;
-            if (b == last)
-                bits &= tail;
-            if (set)
-                row[b] |= bits;
-            else
-                row[b] &= static_cast<uint8_t>(~bits);
-        }
-    }
+    if (mask_in_words(shadow_mask))
+        mask_words(x, y, w, h, set);
+    else
+        mask_bytes(x, y, w, h, set);
 }
 
 void mask_clear_all() {
+    work_surface_touched = 1;
     if (shadow_mask)
         memset(shadow_mask, 0, shadow_mask_size());
 }
@@ -223,6 +391,7 @@ void fill_rect_unmask(int x, int y, int w, int h, uint32_t rgb) {
 }
 
 void save_screen(int slot) {
+    work_surface_touched = 1; // slot 0 is every frame's background
     if (slot < 0 || slot >= SLOT_COUNT)
         return;
     size_t row_bytes = static_cast<size_t>(work_width) * 2;
@@ -238,6 +407,7 @@ void save_screen(int slot) {
 }
 
 void restore_screen(int slot) {
+    work_surface_touched = 1;
     if (slot < 0 || slot >= SLOT_COUNT || !screen_slots[slot])
         return;
     size_t row_bytes = static_cast<size_t>(work_width) * 2;
@@ -247,6 +417,8 @@ void restore_screen(int slot) {
 
 void draw_text(TTF_Font *font, SDL_Surface *surface, int x, int y, SDL_Color colour,
                const char *format, ...) {
+    if (surface == work_surface)
+        work_surface_touched = 1;
     if (!font || !surface || !format)
         return;
     // SDL 1.2 rectangles hold 16-bit coordinates; a text that far off cannot show.

@@ -1,5 +1,6 @@
 // Drawing primitives on the work surface, the shadow mask and screen slots.
-// Every rectangle is clipped to the work surface; callers never clip.
+// Every rectangle is clipped to the work surface, and further to the drawing
+// clip while set_draw_clip narrows it; callers never clip.
 #pragma once
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -9,6 +10,7 @@ struct PalettedImage;
 
 extern uint8_t *shadow_mask;      // one bit per work pixel, rows of (work_width+7)/8 bytes
 extern uint16_t *screen_slots[8]; // whole-surface copies; slot 0 is the background
+extern unsigned char work_surface_touched; // set by every primitive; the renderer clears it
 
 // Bytes shadow_mask must hold: (work_height x (work_width + 7)) / 8.
 int shadow_mask_size();
@@ -20,6 +22,12 @@ void clear_rect(int x, int y, int w, int h);
 void put_pixel(int x, int y, int red, int green, int blue);
 // The work surface's pixel value for a colour.
 uint32_t map_rgb(int red, int green, int blue);
+// Limits every following rectangle, pixel and mask operation to the given
+// rectangle as well as the surface; the whole surface lifts the limit.
+void set_draw_clip(int x, int y, int w, int h);
+// Copies a w x h block of pixel values, rows src_pitch values apart, to
+// (dst_x, dst_y); the caller keeps the block inside its source.
+void blit_pixels(int dst_x, int dst_y, const uint16_t *src, int src_pitch, int w, int h);
 // Copies a w x h region of a paletted image from (src_x, src_y) to (dst_x, dst_y);
 // what lies outside the image or the surface is left out.
 void blit_paletted(int dst_x, int dst_y, const PalettedImage *image, int src_x, int src_y, int w,

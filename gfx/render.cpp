@@ -1,5 +1,11 @@
 // The board renderer: background, status line, tiles layer by layer with
 // their walls, frames and faces, and drop shadows through the shadow mask.
+//
+// A frame is the same whether it is drawn whole or in parts: every pixel's
+// value depends only on the operations that cover it. So the renderer keeps
+// what it last drew (each tile's look, the status line) and recomputes only
+// the rectangles where that changed, running the whole frame's steps clipped
+// to each rectangle; the display is then updated in those rectangles alone.
 #include "gfx/render.h"
 
 #include "app/app.h"
@@ -19,8 +25,18 @@ const int FACE_H = 46;
 const int CELL_W = 42; // face grid cell in the tile-set picture
 const int CELL_H = 48;
 const int FACES_ACROSS = 9;
+const int FACE_COUNT = 44; // faces of a tile set, converted to pixel values on loading
 const int TEXT_FROM_RIGHT = 280; // status text anchor, from the right and bottom edges
 const int TEXT_FROM_BOTTOM = 80;
+// The status line never reaches beyond its anchor's distance from the right
+// and bottom edges (plus the black copy's pixel up and left).
+const int TEXT_BOX_W = TEXT_FROM_RIGHT + 1;
+const int TEXT_BOX_H = TEXT_FROM_BOTTOM + 1;
+const int TEXT_CACHE = 4;   // status lines kept ready; the game alternates two
+const int TEXT_LENGTH = 1024; // the status line is drawn cut to 1023 bytes
+const int DIRTY_RECTS = 32; // changed rectangles per frame; more redraw it whole
+const int LOOK_BITS = TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP |
+                      TILE_OPEN_LEFT | TILE_OPEN_BOTTOM | TILE_SELECTED;
 
 const uint32_t WALL_NEAR = 0xE7E3C7; // (231, 227, 199)
 const uint32_t WALL_FAR = 0xF7F3F7;  // (247, 243, 247)
@@ -67,9 +83,119 @@ const ShadowSpan SHADOW_SHAPE[] = {
 };
 // clang-format on
 
-} // namespace
 
-void stamp_tile_shadow(const Tile *tile, int d) {
+// A half-open rectangle of the work surface: columns x0..x1-1, rows y0..y1-1.
+struct Box {
+    int x0, y0, x1, y1;
+};
+
+// What a tile contributes to a frame. Tiles that are neither stamped nor
+// drawn look alike (all zero), whatever their other fields hold.
+struct TileLook {
+    int32_t x, y, layer, face, flags; // flags: LOOK_BITS only
+    int32_t shown;                    // 1 when the tile is stamped or drawn
+};
+
+// A status line ready to draw: its two rendered copies and, once a frame
+// has drawn it whole, the background with the text over it in its box.
+struct StatusLine {
+    char text[TEXT_LENGTH];
+    TTF_Font *font;
+    SDL_Surface *grey;  // lower-right copy, or null when it rendered to nothing
+    SDL_Surface *black; // upper-left copy, or null
+    Box box;            // where the copies reach on the work surface
+    bool composed;      // patch holds the box as the background shows it now
+    unsigned long used; // frame count at the last use, to pick one to replace
+    uint16_t patch[TEXT_BOX_W * TEXT_BOX_H];
+};
+
+// The state of the last frame drawn.
+bool frame_known = false;
+TileLook drawn_look[BOARD_TILES];
+Box drawn_box[BOARD_TILES];
+int drawn_tile_count = 0;
+StatusLine *drawn_status = nullptr;
+
+// This frame's tiles: their looks and the boxes they can reach.
+TileLook look[BOARD_TILES];
+Box reach[BOARD_TILES];
+
+StatusLine status_lines[TEXT_CACHE];
+unsigned long frame_number = 0;
+
+// The faces of tile_image as pixel values, and what they were made from.
+uint16_t face_pixels[FACE_COUNT][FACE_W * FACE_H];
+bool face_ready[FACE_COUNT];
+bool faces_known = false;
+const uint8_t *faces_from = nullptr;
+int32_t faces_width = 0, faces_height = 0;
+uint32_t faces_palette[256];
+
+const Box NO_BOX = {0, 0, 0, 0};
+
+bool box_empty(const Box &b) {
+    return b.x1 <= b.x0 || b.y1 <= b.y0;
+}
+
+// The box clipped to the work surface, from 64-bit edges.
+Box surface_box(long long x0, long long y0, long long x1, long long y1) {
+    Box b;
+    b.x0 = static_cast<int>(x0 < 0 ? 0 : x0 > work_width ? work_width : x0);
+    b.y0 = static_cast<int>(y0 < 0 ? 0 : y0 > work_height ? work_height : y0);
+    b.x1 = static_cast<int>(x1 < 0 ? 0 : x1 > work_width ? work_width : x1);
+    b.y1 = static_cast<int>(y1 < 0 ? 0 : y1 > work_height ? work_height : y1);
+    return box_empty(b) ? NO_BOX : b;
+}
+
+bool boxes_meet(const Box &a, const Box &b) {
+    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+Box box_union(const Box &a, const Box &b) {
+    if (box_empty(a))
+        return b;
+    if (box_empty(b))
+        return a;
+    Box u = a;
+    u.x0 = b.x0 < u.x0 ? b.x0 : u.x0;
+    u.y0 = b.y0 < u.y0 ? b.y0 : u.y0;
+    u.x1 = b.x1 > u.x1 ? b.x1 : u.x1;
+    u.y1 = b.y1 > u.y1 ? b.y1 : u.y1;
+    return u;
+}
+
+// Rebuilds the converted faces when tile_image is not the picture they were
+// made from. Faces whose cell lies wholly inside the picture are converted;
+// the others are drawn from the picture as far as it holds them. True when
+// the faces were made anew.
+bool ensure_faces() {
+    if (faces_known && faces_from == tile_image.pixels && faces_width == tile_image.width &&
+        faces_height == tile_image.height &&
+        memcmp(faces_palette, tile_image.palette, sizeof faces_palette) == 0)
+        return false;
+    faces_known = true;
+    faces_from = tile_image.pixels;
+    faces_width = tile_image.width;
+    faces_height = tile_image.height;
+    memcpy(faces_palette, tile_image.palette, sizeof faces_palette);
+    for (int f = 0; f < FACE_COUNT; f++) {
+        int cell_x = CELL_W * (f % FACES_ACROSS), cell_y = CELL_H * (f / FACES_ACROSS);
+        face_ready[f] = tile_image.pixels && cell_x + FACE_W <= tile_image.width &&
+                        cell_y + FACE_H <= tile_image.height;
+        if (!face_ready[f])
+            continue;
+        uint16_t *to = face_pixels[f];
+        for (int y = 0; y < FACE_H; y++) {
+            const uint8_t *from =
+                tile_image.pixels + static_cast<long>(cell_y + y) * tile_image.width + cell_x;
+            for (int x = 0; x < FACE_W; x++)
+                *to++ = static_cast<uint16_t>(tile_image.palette[from[x]]);
+        }
+    }
+    return true;
+}
+
+void stamp_shadow(const Tile *tile, int d) {
     int x = tile->screen_x + d;
     int y = tile->screen_y - d;
     for (const ShadowSpan &s : SHADOW_SHAPE)
@@ -77,7 +203,7 @@ void stamp_tile_shadow(const Tile *tile, int d) {
             mask_rect(x + s.x, y + s.y, s.w, s.h, 1);
 }
 
-void draw_tile(const Tile *tile) {
+void draw_one_tile(const Tile *tile) {
     int x = tile->screen_x;
     int y = tile->screen_y;
     int flags = tile->flags;
@@ -93,45 +219,267 @@ void draw_tile(const Tile *tile) {
     } else {
         fill_rect_unmask(x - 2, y + 48, 42, 2, FRAME);
     }
-    // blit_paletted leaves out whatever part of the face cell lies outside a
-    // tile-set picture that is too small (or empty), so nothing is read past
-    // it; a face number whose cell starts outside the picture draws no face.
     int face = tile->face;
-    long long cell_x = static_cast<long long>(CELL_W) * (face % FACES_ACROSS);
-    long long cell_y = static_cast<long long>(CELL_H) * (face / FACES_ACROSS);
-    if (face >= 0 && cell_x < tile_image.width && cell_y < tile_image.height)
-        blit_paletted(x - 2, y + 2, &tile_image, static_cast<int>(cell_x), static_cast<int>(cell_y),
-                      FACE_W, FACE_H);
+    if (face >= 0 && face < FACE_COUNT && face_ready[face]) {
+        blit_pixels(x - 2, y + 2, face_pixels[face], FACE_W, FACE_W, FACE_H);
+    } else {
+        // blit_paletted leaves out whatever part of the face cell lies
+        // outside a tile-set picture that is too small (or empty), so
+        // nothing is read past it; a face number whose cell starts outside
+        // the picture draws no face.
+        long long cell_x = static_cast<long long>(CELL_W) * (face % FACES_ACROSS);
+        long long cell_y = static_cast<long long>(CELL_H) * (face / FACES_ACROSS);
+        if (face >= 0 && cell_x < tile_image.width && cell_y < tile_image.height)
+            blit_paletted(x - 2, y + 2, &tile_image, static_cast<int>(cell_x),
+                          static_cast<int>(cell_y), FACE_W, FACE_H);
+    }
     if (flags & TILE_SELECTED)
         light_rect(x - 2, y + 2, FACE_W, FACE_H);
     mask_rect(x - 2, y + 2, FACE_W, FACE_H, 0);
 }
 
-void invalidate_frame() {}
+// A tile's look in this frame and the box that its stamps and drawing can
+// reach: stamps of passes 0..min(layer, 6) lie d = 8 x (layer - pass) right
+// of and above the tile, and the drawn tile spans its walls and frames.
+void take_look(int index, TileLook *l, Box *b) {
+    const Tile *t = &board.tiles[index];
+    memset(l, 0, sizeof *l);
+    *b = NO_BOX;
+    bool stamped = !(t->flags & TILE_REMOVED) && t->layer >= 0;
+    if (!stamped)
+        return;
+    bool drawn = t->layer < LAYER_PASSES && index < board.tile_count;
+    l->x = t->screen_x;
+    l->y = t->screen_y;
+    l->layer = t->layer;
+    l->face = t->face;
+    l->flags = t->flags & LOOK_BITS;
+    l->shown = 1;
+    long long x = t->screen_x, y = t->screen_y;
+    long long top_pass = t->layer < LAYER_PASSES - 1 ? t->layer : LAYER_PASSES - 1;
+    long long d_max = static_cast<long long>(SHADOW_STEP) * t->layer;
+    long long d_min = d_max - SHADOW_STEP * top_pass;
+    // The shadow shape spans x - 3 .. x + 47 and y - 8 .. y + 46 of its origin.
+    Box stamps = surface_box(x + d_min - 3, y - d_max - 8, x + d_max + 48, y - d_min + 47);
+    Box drawing = drawn ? surface_box(x - 6, y, x + 40, y + 52) : NO_BOX;
+    *b = box_union(stamps, drawing);
+}
 
-void render_board() {
-    restore_screen(0);
-    if (font && status_text) {
-        int x = work_width - TEXT_FROM_RIGHT;
-        int y = work_height - TEXT_FROM_BOTTOM;
-        draw_text(font, work_surface, x, y, SDL_Color{200, 200, 200, 0}, "%s", status_text);
-        draw_text(font, work_surface, x - 1, y - 1, SDL_Color{0, 0, 0, 0}, "%s", status_text);
-    }
-    update_tile_flags();
-    mask_clear_all();
-    for (int i = 0; i < BOARD_TILES; i++)
-        set_tile_position(&board.tiles[i]);
-    for (int pass = 0; pass < LAYER_PASSES; pass++) {
-        for (int i = 0; i < BOARD_TILES; i++) {
-            const Tile *t = &board.tiles[i];
-            if (!(t->flags & TILE_REMOVED) && t->layer >= pass)
-                stamp_tile_shadow(t, SHADOW_STEP * (t->layer - pass));
+bool same_look(const TileLook &a, const TileLook &b) {
+    return memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The cached status line for the current text and font, rendering it the
+// first time it is asked for; null when there is nothing to draw.
+StatusLine *status_line() {
+    if (!font || !status_text)
+        return nullptr;
+    char text[TEXT_LENGTH];
+    snprintf(text, sizeof text, "%s", status_text);
+    StatusLine *oldest = &status_lines[0];
+    for (StatusLine &line : status_lines) {
+        if (line.font == font && strcmp(line.text, text) == 0) {
+            line.used = frame_number;
+            return &line;
         }
-        for (int i = 0; i < board.tile_count && i < BOARD_TILES; i++) {
-            const Tile *t = &board.tiles[i];
-            if (!(t->flags & TILE_REMOVED) && t->layer == pass)
-                draw_tile(t);
+        if (line.used < oldest->used)
+            oldest = &line;
+    }
+    // The line on the work surface is never the one replaced: the next
+    // frame must still find its box.
+    if (oldest == drawn_status) {
+        for (StatusLine &line : status_lines)
+            if (&line != drawn_status && (oldest == drawn_status || line.used < oldest->used))
+                oldest = &line;
+    }
+    StatusLine *line = oldest;
+    SDL_FreeSurface(line->grey);
+    SDL_FreeSurface(line->black);
+    memcpy(line->text, text, sizeof text);
+    line->font = font;
+    line->grey = TTF_RenderUTF8_Blended(font, text, SDL_Color{200, 200, 200, 0});
+    line->black = TTF_RenderUTF8_Blended(font, text, SDL_Color{0, 0, 0, 0});
+    line->composed = false;
+    line->used = frame_number;
+    int x = work_width - TEXT_FROM_RIGHT, y = work_height - TEXT_FROM_BOTTOM;
+    Box box = NO_BOX;
+    if (line->grey)
+        box = surface_box(x, y, x + line->grey->w, y + line->grey->h);
+    if (line->black)
+        box = box_union(box, surface_box(x - 1, y - 1, x - 1 + line->black->w,
+                                         y - 1 + line->black->h));
+    line->box = box;
+    return line;
+}
+
+// Draws the status line's two copies over the background, clipped to r.
+// Once the whole box has been drawn, it is kept and later copied instead.
+void draw_status_line(StatusLine *line, const Box &r) {
+    if (!line || !boxes_meet(line->box, r))
+        return;
+    const Box &b = line->box;
+    if (line->composed) {
+        blit_pixels(b.x0, b.y0, line->patch, TEXT_BOX_W, b.x1 - b.x0, b.y1 - b.y0);
+        return;
+    }
+    SDL_Rect limit = {static_cast<Sint16>(r.x0), static_cast<Sint16>(r.y0),
+                      static_cast<Uint16>(r.x1 - r.x0), static_cast<Uint16>(r.y1 - r.y0)};
+    SDL_SetClipRect(work_surface, &limit);
+    int x = work_width - TEXT_FROM_RIGHT, y = work_height - TEXT_FROM_BOTTOM;
+    SDL_Rect grey_at = {static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
+    SDL_Rect black_at = {static_cast<Sint16>(x - 1), static_cast<Sint16>(y - 1), 0, 0};
+    if (line->grey)
+        SDL_UpperBlit(line->grey, nullptr, work_surface, &grey_at);
+    if (line->black)
+        SDL_UpperBlit(line->black, nullptr, work_surface, &black_at);
+    SDL_SetClipRect(work_surface, nullptr);
+    if (b.x0 >= r.x0 && b.y0 >= r.y0 && b.x1 <= r.x1 && b.y1 <= r.y1) {
+        for (int y_row = b.y0; y_row < b.y1; y_row++)
+            memcpy(line->patch + (y_row - b.y0) * TEXT_BOX_W,
+                   reinterpret_cast<const uint8_t *>(work_pixels) +
+                       static_cast<long>(y_row) * work_pitch + 2 * b.x0,
+                   static_cast<size_t>(b.x1 - b.x0) * 2);
+        line->composed = true;
+    }
+}
+
+// Runs the frame's steps for the pixels of r alone.
+void compose(const Box &r, StatusLine *line) {
+    bool whole = r.x0 == 0 && r.y0 == 0 && r.x1 == work_width && r.y1 == work_height;
+    set_draw_clip(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+    if (screen_slots[0])
+        blit_pixels(0, 0, screen_slots[0], work_width, work_width, work_height);
+    draw_status_line(line, r);
+    if (whole)
+        mask_clear_all();
+    else
+        mask_rect(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0, 0);
+    // Only the tiles that can reach r take part, in their index order.
+    int near[BOARD_TILES];
+    int count = 0;
+    for (int i = 0; i < BOARD_TILES; i++)
+        if (look[i].shown && boxes_meet(reach[i], r))
+            near[count++] = i;
+    for (int pass = 0; pass < LAYER_PASSES; pass++) {
+        for (int k = 0; k < count; k++) {
+            const Tile *t = &board.tiles[near[k]];
+            if (t->layer >= pass)
+                stamp_shadow(t, SHADOW_STEP * (t->layer - pass));
+        }
+        for (int k = 0; k < count; k++) {
+            const Tile *t = &board.tiles[near[k]];
+            if (t->layer == pass && near[k] < board.tile_count)
+                draw_one_tile(t);
         }
     }
     apply_shadow_mask(shadow_mask);
+    set_draw_clip(0, 0, work_width, work_height);
+}
+
+// Adds a box to the list of changed rectangles, merging boxes that overlap;
+// false when the list is full.
+bool add_dirty(Box *dirty, int *count, Box b) {
+    if (box_empty(b))
+        return true;
+    for (int i = 0; i < *count;) {
+        if (boxes_meet(dirty[i], b)) {
+            b = box_union(b, dirty[i]);
+            dirty[i] = dirty[--*count];
+            i = 0;
+        } else {
+            i++;
+        }
+    }
+    if (*count == DIRTY_RECTS)
+        return false;
+    dirty[(*count)++] = b;
+    return true;
+}
+
+// The face area of a tile: all that a selection or a new face changes.
+Box face_box(const TileLook &l) {
+    long long x = l.x, y = l.y;
+    return surface_box(x - 2, y + 2, x - 2 + FACE_W, y + 2 + FACE_H);
+}
+
+// Collects the rectangles where this frame differs from the last one; false
+// when they are too many to list.
+bool find_changes(Box *dirty, int *count, StatusLine *line) {
+    *count = 0;
+    for (int i = 0; i < BOARD_TILES; i++) {
+        const TileLook &was = drawn_look[i], &now = look[i];
+        if (same_look(was, now))
+            continue;
+        bool in_place = was.shown && now.shown && was.x == now.x && was.y == now.y &&
+                        was.layer == now.layer &&
+                        ((was.flags ^ now.flags) & ~TILE_SELECTED) == 0;
+        if (in_place) {
+            if (!add_dirty(dirty, count, face_box(now)))
+                return false;
+        } else if (!add_dirty(dirty, count, drawn_box[i]) || !add_dirty(dirty, count, reach[i])) {
+            return false;
+        }
+    }
+    if (line != drawn_status) {
+        if (drawn_status && !add_dirty(dirty, count, drawn_status->box))
+            return false;
+        if (line && !add_dirty(dirty, count, line->box))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void stamp_tile_shadow(const Tile *tile, int d) {
+    stamp_shadow(tile, d);
+}
+
+void draw_tile(const Tile *tile) {
+    ensure_faces();
+    draw_one_tile(tile);
+}
+
+void invalidate_frame() {
+    frame_known = false;
+    faces_known = false;
+    if (screen)
+        present_only(0, 0, work_width, work_height);
+}
+
+void render_board() {
+    frame_number++;
+    update_tile_flags();
+    for (int i = 0; i < BOARD_TILES; i++) {
+        set_tile_position(&board.tiles[i]);
+        take_look(i, &look[i], &reach[i]);
+    }
+    bool faces_changed = ensure_faces();
+    StatusLine *line = status_line();
+
+    Box dirty[DIRTY_RECTS];
+    int count = 0;
+    bool whole = !frame_known || work_surface_touched || faces_changed ||
+                 board.tile_count != drawn_tile_count || !find_changes(dirty, &count, line);
+    if (whole) {
+        // The background may have changed: every kept status line is drawn anew.
+        for (StatusLine &l : status_lines)
+            l.composed = false;
+        Box all = {0, 0, work_width, work_height};
+        compose(all, line);
+        present_only(0, 0, work_width, work_height);
+    } else {
+        present_only(0, 0, 0, 0);
+        for (int i = 0; i < count; i++) {
+            compose(dirty[i], line);
+            present_only(dirty[i].x0, dirty[i].y0, dirty[i].x1 - dirty[i].x0,
+                         dirty[i].y1 - dirty[i].y0);
+        }
+    }
+    memcpy(drawn_look, look, sizeof look);
+    memcpy(drawn_box, reach, sizeof reach);
+    drawn_tile_count = board.tile_count;
+    drawn_status = line;
+    frame_known = true;
+    work_surface_touched = 0;
 }

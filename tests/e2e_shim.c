@@ -7,8 +7,9 @@
  * The game's code is told apart by SDL_videofd, which only the executable
  * exports.
  *
- * SDL_UpdateRect: after each call, one line is appended to the file named by
- * JT_FRAME_LOG, so the test can count presented frames.
+ * SDL_UpdateRect and SDL_UpdateRects: after each call, one line is appended
+ * to the file named by JT_FRAME_LOG, so the test can count presented frames
+ * (whole or in parts). A call SDL makes from one to the other counts once.
  */
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
@@ -46,17 +47,42 @@ int gettimeofday(struct timeval *restrict tv, void *restrict tz) {
     return real(tv, tz);
 }
 
-void SDL_UpdateRect(SDL_Surface *surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
-    static void (*real)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32);
+static int updating;
+
+/* One line in the frame log per presented frame. */
+static void log_frame(void) {
     static int log_fd = -2;
-    if (!real)
-        real = (void (*)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32))dlsym(RTLD_NEXT,
-                                                                              "SDL_UpdateRect");
-    real(surface, x, y, w, h);
     if (log_fd == -2) {
         const char *path = getenv("JT_FRAME_LOG");
         log_fd = path ? open(path, O_WRONLY | O_CREAT | O_APPEND, 0644) : -1;
     }
     if (log_fd >= 0 && write(log_fd, "frame\n", 6) != 6)
         log_fd = -1;
+}
+
+void SDL_UpdateRect(SDL_Surface *surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+    static void (*real)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32);
+    if (!real)
+        real = (void (*)(SDL_Surface *, Sint32, Sint32, Uint32, Uint32))dlsym(RTLD_NEXT,
+                                                                              "SDL_UpdateRect");
+    int outer = !updating;
+    updating = 1;
+    real(surface, x, y, w, h);
+    if (outer) {
+        updating = 0;
+        log_frame();
+    }
+}
+
+void SDL_UpdateRects(SDL_Surface *surface, int count, SDL_Rect *rects) {
+    static void (*real)(SDL_Surface *, int, SDL_Rect *);
+    if (!real)
+        real = (void (*)(SDL_Surface *, int, SDL_Rect *))dlsym(RTLD_NEXT, "SDL_UpdateRects");
+    int outer = !updating;
+    updating = 1;
+    real(surface, count, rects);
+    if (outer) {
+        updating = 0;
+        log_frame();
+    }
 }
