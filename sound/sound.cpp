@@ -1,7 +1,12 @@
 // Blocking sound effects and looping music over the mixer.
 #include "sound/sound.h"
+#include <SDL.h>
 #include <SDL_mixer.h>
 #include <cstdio>
+
+enum {
+    EFFECT_WAIT_STEP_MS = 1, // sleep between looks at a playing effect
+};
 
 int channel = -1;
 Mix_Chunk *effect_chunk = nullptr;
@@ -35,9 +40,10 @@ void play_effect(const char *name) {
     if (!effect_chunk)
         return;
     channel = Mix_PlayChannelTimed(-1, effect_chunk, 0, -1);
-    // The game waits for its effects: spin until the mixer reports the channel idle.
-    while (channel >= 0 && Mix_Playing(channel)) {
-    }
+    // The game waits for its effects, asleep in short steps until the mixer
+    // reports the channel idle, so the processor is free for the mixer.
+    while (channel >= 0 && Mix_Playing(channel))
+        SDL_Delay(EFFECT_WAIT_STEP_MS);
     // The chunk is finished with; release it so chunks do not pile up.
     Mix_FreeChunk(effect_chunk);
     effect_chunk = nullptr;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -156,9 +157,21 @@ TEST_F(Sound, EffectReachesTheOutputAndPlayEffectWaitsForItsEnd) {
     static std::vector<std::string> *hook_log;
     hook_log = &heard;
     effect_hook = [](const char *name) { hook_log->push_back(name); };
+    timespec cpu_start, cpu_end, wall_start, wall_end;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_start);
+    clock_gettime(CLOCK_MONOTONIC, &wall_start);
     play_effect("long.wav");
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_end);
+    clock_gettime(CLOCK_MONOTONIC, &wall_end);
     effect_hook = nullptr;
     long at_return = output_size();
+    // The wait sleeps: the game's thread uses a small part of the effect's
+    // length (spinning on the mixer would use all of it).
+    auto ms = [](const timespec &a, const timespec &b) {
+        return (b.tv_sec - a.tv_sec) * 1000.0 + (b.tv_nsec - a.tv_nsec) / 1e6;
+    };
+    EXPECT_GT(ms(wall_start, wall_end), 500.0);
+    EXPECT_LT(ms(cpu_start, cpu_end), ms(wall_start, wall_end) / 4);
 
     EXPECT_EQ(heard, std::vector<std::string>{"long.wav"});
     EXPECT_GE(channel, 0);
