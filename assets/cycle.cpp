@@ -34,19 +34,18 @@ void tile_over_surface(const PalettedImage *image) {
 
 int next_tile_set() {
     free_image(&tile_image);
-    // The picture's memory may come back at the same address with new
-    // faces: the renderer converts them anew and redraws whole.
-    invalidate_frame();
     for (;;) {
         tileset_index++;
         char path[PATH_BUFFER];
         snprintf(path, sizeof path, "data/image/tiles%d.pcx", tileset_index);
         play_effect("snd1.wav");
         int code = load_pcx(path, &tile_image);
-        if (code == 0)
-            return 0;
-        if (tileset_index == 0)
+        // The picture's memory may come back at the same address with new
+        // faces, so they are converted here, once for the whole set.
+        if (code == 0 || tileset_index == 0) {
+            convert_tile_faces();
             return code;
+        }
         tileset_index = -1;
     }
 }

@@ -14,6 +14,7 @@
 uint8_t *shadow_mask = nullptr;
 uint16_t *screen_slots[8] = {};
 unsigned char work_surface_touched = 1;
+unsigned long background_saves = 0;
 
 namespace {
 
@@ -74,14 +75,27 @@ bool clip(int *x, int *y, int *w, int *h) {
     return true;
 }
 
+// A 32-bit store over two 16-bit pixels, allowed to alias them.
+typedef uint32_t __attribute__((may_alias)) pixel_pair;
+
 void fill_value(int x, int y, int w, int h, uint16_t value) {
     work_surface_touched = 1;
     if (!clip(&x, &y, &w, &h))
         return;
+    uint32_t pair = value | (static_cast<uint32_t>(value) << 16);
     for (int r = 0; r < h; r++) {
         uint16_t *p = work_row(y + r) + x;
-        for (int i = 0; i < w; i++)
-            p[i] = value;
+        int n = w;
+        // Pixels in pairs by aligned 32-bit stores, the odd ones singly.
+        if ((reinterpret_cast<uintptr_t>(p) & 3) != 0) {
+            *p++ = value;
+            n--;
+        }
+        pixel_pair *q = reinterpret_cast<pixel_pair *>(p);
+        for (; n >= 2; n -= 2)
+            *q++ = pair;
+        if (n)
+            *reinterpret_cast<uint16_t *>(q) = value;
     }
 }
 
@@ -379,6 +393,64 @@ void mask_rect(int x, int y, int w, int h, int set) {
         mask_bytes(x, y, w, h, set);
 }
 
+void mask_stamp(int x, int y, const uint64_t *rows, int count, int set) {
+    work_surface_touched = 1;
+    if (!shadow_mask)
+        return;
+    // The rows and the columns (bits) the clip keeps are the same for every
+    // row of the shape, so they are worked out once.
+    long long first = clip_top - static_cast<long long>(y);
+    long long last = clip_bottom_edge() - static_cast<long long>(y);
+    if (first < 0)
+        first = 0;
+    if (last > count)
+        last = count;
+    long long from = clip_left - static_cast<long long>(x); // kept bits: from .. to-1
+    long long to = clip_right_edge() - static_cast<long long>(x);
+    if (first >= last || to <= 0 || from >= 64)
+        return;
+    uint64_t keep = to < 64 ? (static_cast<uint64_t>(1) << to) - 1 : ~static_cast<uint64_t>(0);
+    int drop = from > 0 ? static_cast<int>(from) : 0; // bits left of the clip
+    int start = x + drop;
+    int stride = mask_stride();
+    if (!mask_in_words(shadow_mask)) {
+        // Byte-wise masks take the shape bit by bit.
+        for (long long r = first; r < last; r++) {
+            uint64_t bits = (rows[r] & keep) >> drop;
+            for (int k = 0; bits; k++, bits >>= 1)
+                if (bits & 1)
+                    mask_bytes(start + k, y + static_cast<int>(r), 1, 1, set);
+        }
+        return;
+    }
+    // At most 64 bits from bit `shift` of a word: three words at most, and
+    // none past the clip (so none past the row) is written.
+    int word = start >> 5, shift = start & 31;
+    mask_word *row = reinterpret_cast<mask_word *>(shadow_mask) +
+                     (y + first) * static_cast<long>(stride / 4) + word;
+    for (long long r = first; r < last; r++, row += stride / 4) {
+        uint64_t bits = (rows[r] & keep) >> drop;
+        if (!bits)
+            continue;
+        uint32_t low = static_cast<uint32_t>(bits << shift);
+        uint64_t high = shift ? bits >> (32 - shift) : bits >> 32;
+        uint32_t middle = static_cast<uint32_t>(high), top = static_cast<uint32_t>(high >> 32);
+        if (set) {
+            row[0] |= low;
+            if (middle)
+                row[1] |= middle;
+            if (top)
+                row[2] |= top;
+        } else {
+            row[0] &= ~low;
+            if (middle)
+                row[1] &= ~middle;
+            if (top)
+                row[2] &= ~top;
+        }
+    }
+}
+
 void mask_clear_all() {
     work_surface_touched = 1;
     if (shadow_mask)
@@ -391,9 +463,11 @@ void fill_rect_unmask(int x, int y, int w, int h, uint32_t rgb) {
 }
 
 void save_screen(int slot) {
-    work_surface_touched = 1; // slot 0 is every frame's background
+    work_surface_touched = 1;
     if (slot < 0 || slot >= SLOT_COUNT)
         return;
+    if (slot == 0)
+        background_saves++;
     size_t row_bytes = static_cast<size_t>(work_width) * 2;
     if (!screen_slots[slot]) {
         screen_slots[slot] = static_cast<uint16_t *>(malloc(row_bytes * work_height));

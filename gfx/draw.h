@@ -11,6 +11,7 @@ struct PalettedImage;
 extern uint8_t *shadow_mask;      // one bit per work pixel, rows of (work_width+7)/8 bytes
 extern uint16_t *screen_slots[8]; // whole-surface copies; slot 0 is the background
 extern unsigned char work_surface_touched; // set by every primitive; the renderer clears it
+extern unsigned long background_saves;     // save_screen(0) calls so far
 
 // Bytes shadow_mask must hold: (work_height x (work_width + 7)) / 8.
 int shadow_mask_size();
@@ -44,6 +45,9 @@ void apply_shadow_mask(const uint8_t *mask);
 void mask_put(int x, int y, int set);
 // Sets or clears the shadow_mask bits of the rectangle.
 void mask_rect(int x, int y, int w, int h, int set);
+// Sets (set != 0) or clears the shadow_mask bits of a shape: bit k of rows[r]
+// is pixel (x + k, y + r).
+void mask_stamp(int x, int y, const uint64_t *rows, int count, int set);
 // Zeroes the whole shadow_mask.
 void mask_clear_all();
 // Fills the rectangle with colour 0xRRGGBB and clears its mask bits.

@@ -16,6 +16,10 @@
 #include "gfx/display.h"
 #include "gfx/draw.h"
 
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 const int LAYER_PASSES = 7; // layers 0..6 are drawn
@@ -38,9 +42,10 @@ const int DIRTY_RECTS = 32; // changed rectangles per frame; more redraw it whol
 const int LOOK_BITS = TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP |
                       TILE_OPEN_LEFT | TILE_OPEN_BOTTOM | TILE_SELECTED;
 
-const uint32_t WALL_NEAR = 0xE7E3C7; // (231, 227, 199)
-const uint32_t WALL_FAR = 0xF7F3F7;  // (247, 243, 247)
-const uint32_t FRAME = 0x303030;     // (48, 48, 48)
+// Colours as red, green, blue.
+#define WALL_NEAR 231, 227, 199 // wall strip next to the tile
+#define WALL_FAR 247, 243, 247  // wall strip farther out
+#define FRAME 48, 48, 48        // frame lines
 
 // One shadow rectangle relative to the stamp origin.
 struct ShadowSpan {
@@ -83,6 +88,26 @@ const ShadowSpan SHADOW_SHAPE[] = {
 };
 // clang-format on
 
+// The shadow shape as rows of mask bits, one shape for each combination of
+// the three edge bits that enable spans: bit k of row r is pixel
+// (SHAPE_LEFT + k, SHAPE_TOP + r) from the stamp origin.
+const int SHAPE_LEFT = -3;
+const int SHAPE_TOP = -8;
+const int SHAPE_ROWS = 55; // rows -8 .. 46
+const int SHAPE_EDGES = TILE_OPEN_TOP | TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER;
+
+struct ShadowRows {
+    uint64_t bits[SHAPE_ROWS];
+    int first; // rows first .. last-1 hold bits
+    int last;
+};
+
+// The area a drawn tile covers (walls, frames, face), as rows of mask bits
+// for each combination of an open left and an open bottom edge: bit k of
+// row r is pixel (COVER_LEFT + k, r) from the tile's position.
+const int COVER_LEFT = -6;
+const int COVER_ROWS = 52;
+
 
 // A half-open rectangle of the work surface: columns x0..x1-1, rows y0..y1-1.
 struct Box {
@@ -104,7 +129,8 @@ struct StatusLine {
     SDL_Surface *grey;  // lower-right copy, or null when it rendered to nothing
     SDL_Surface *black; // upper-left copy, or null
     Box box;            // where the copies reach on the work surface
-    bool composed;      // patch holds the box as the background shows it now
+    bool composed;      // patch holds the box over the background of composed_on
+    unsigned long composed_on; // background_saves when the patch was made
     unsigned long used; // frame count at the last use, to pick one to replace
     uint16_t patch[TEXT_BOX_W * TEXT_BOX_H];
 };
@@ -127,6 +153,7 @@ unsigned long frame_number = 0;
 uint16_t face_pixels[FACE_COUNT][FACE_W * FACE_H];
 bool face_ready[FACE_COUNT];
 bool faces_known = false;
+bool faces_converted = false; // made anew since the last frame, which must be whole
 const uint8_t *faces_from = nullptr;
 int32_t faces_width = 0, faces_height = 0;
 uint32_t faces_palette[256];
@@ -195,29 +222,98 @@ bool ensure_faces() {
     return true;
 }
 
-void stamp_shadow(const Tile *tile, int d) {
-    int x = tile->screen_x + d;
-    int y = tile->screen_y - d;
-    for (const ShadowSpan &s : SHADOW_SHAPE)
-        if (s.flag == 0 || (tile->flags & s.flag))
-            mask_rect(x + s.x, y + s.y, s.w, s.h, 1);
+// The shape for a tile's edge bits, made from SHADOW_SHAPE on first use.
+const ShadowRows *shadow_rows(int flags) {
+    static ShadowRows shapes[8];
+    static bool made = false;
+    if (!made) {
+        made = true;
+        for (int combo = 0; combo < 8; combo++) {
+            int edges = (combo & 1 ? TILE_OPEN_TOP : 0) | (combo & 2 ? TILE_OPEN_RIGHT_UPPER : 0) |
+                        (combo & 4 ? TILE_OPEN_RIGHT_LOWER : 0);
+            ShadowRows *shape = &shapes[combo];
+            memset(shape, 0, sizeof *shape);
+            shape->first = SHAPE_ROWS;
+            for (const ShadowSpan &s : SHADOW_SHAPE) {
+                if (s.flag != 0 && !(edges & s.flag))
+                    continue;
+                for (int r = s.y - SHAPE_TOP; r < s.y - SHAPE_TOP + s.h; r++) {
+                    for (int k = s.x - SHAPE_LEFT; k < s.x - SHAPE_LEFT + s.w; k++)
+                        shape->bits[r] |= static_cast<uint64_t>(1) << k;
+                    shape->first = r < shape->first ? r : shape->first;
+                    shape->last = r + 1 > shape->last ? r + 1 : shape->last;
+                }
+            }
+        }
+    }
+    int combo = (flags & TILE_OPEN_TOP ? 1 : 0) | (flags & TILE_OPEN_RIGHT_UPPER ? 2 : 0) |
+                (flags & TILE_OPEN_RIGHT_LOWER ? 4 : 0);
+    return &shapes[combo];
 }
 
+void stamp_shadow(const Tile *tile, int d) {
+    const ShadowRows *shape = shadow_rows(tile->flags & SHAPE_EDGES);
+    long long x = static_cast<long long>(tile->screen_x) + d + SHAPE_LEFT;
+    long long y = static_cast<long long>(tile->screen_y) - d + SHAPE_TOP + shape->first;
+    // A shape wholly off the surface sets nothing (and keeps the sums in range).
+    if (x >= work_width || x + 64 <= 0 || y >= work_height || y + SHAPE_ROWS <= 0)
+        return;
+    mask_stamp(static_cast<int>(x), static_cast<int>(y), shape->bits + shape->first,
+               shape->last - shape->first, 1);
+}
+
+// Marks a rectangle, relative to the tile's position, in cover rows.
+void cover_rect(uint64_t *rows, int x, int y, int w, int h) {
+    for (int r = y; r < y + h; r++)
+        for (int k = x - COVER_LEFT; k < x - COVER_LEFT + w; k++)
+            rows[r] |= static_cast<uint64_t>(1) << k;
+}
+
+// What a tile with these edge bits covers, made on first use from the same
+// rectangles draw_one_tile fills.
+const uint64_t *cover_rows(int flags) {
+    static uint64_t covers[4][COVER_ROWS];
+    static bool made = false;
+    if (!made) {
+        made = true;
+        for (int combo = 0; combo < 4; combo++) {
+            uint64_t *rows = covers[combo];
+            if (combo & 1) {
+                cover_rect(rows, -4, 2, 2, 48);
+                cover_rect(rows, -6, 4, 2, 48);
+            }
+            cover_rect(rows, 38, 2, 2, 48);
+            cover_rect(rows, -2, 0, 42, 2);
+            if (combo & 2) {
+                cover_rect(rows, -2, 48, 40, 2);
+                cover_rect(rows, -4, 50, 40, 2);
+            } else {
+                cover_rect(rows, -2, 48, 42, 2);
+            }
+            cover_rect(rows, -2, 2, FACE_W, FACE_H);
+        }
+    }
+    return covers[(flags & TILE_OPEN_LEFT ? 1 : 0) | (flags & TILE_OPEN_BOTTOM ? 2 : 0)];
+}
+
+// Draws a tile's walls, frame lines, face and highlight, then clears the
+// mask under all of them at once: every mask step of a tile only clears, so
+// one clear of the area they cover gives the same bits.
 void draw_one_tile(const Tile *tile) {
     int x = tile->screen_x;
     int y = tile->screen_y;
     int flags = tile->flags;
     if (flags & TILE_OPEN_LEFT) {
-        fill_rect_unmask(x - 4, y + 2, 2, 48, WALL_NEAR);
-        fill_rect_unmask(x - 6, y + 4, 2, 48, WALL_FAR);
+        fill_rect(x - 4, y + 2, 2, 48, WALL_NEAR);
+        fill_rect(x - 6, y + 4, 2, 48, WALL_FAR);
     }
-    fill_rect_unmask(x + 38, y + 2, 2, 48, FRAME);
-    fill_rect_unmask(x - 2, y, 42, 2, FRAME);
+    fill_rect(x + 38, y + 2, 2, 48, FRAME);
+    fill_rect(x - 2, y, 42, 2, FRAME);
     if (flags & TILE_OPEN_BOTTOM) {
-        fill_rect_unmask(x - 2, y + 48, 40, 2, WALL_NEAR);
-        fill_rect_unmask(x - 4, y + 50, 40, 2, WALL_FAR);
+        fill_rect(x - 2, y + 48, 40, 2, WALL_NEAR);
+        fill_rect(x - 4, y + 50, 40, 2, WALL_FAR);
     } else {
-        fill_rect_unmask(x - 2, y + 48, 42, 2, FRAME);
+        fill_rect(x - 2, y + 48, 42, 2, FRAME);
     }
     int face = tile->face;
     if (face >= 0 && face < FACE_COUNT && face_ready[face]) {
@@ -235,26 +331,34 @@ void draw_one_tile(const Tile *tile) {
     }
     if (flags & TILE_SELECTED)
         light_rect(x - 2, y + 2, FACE_W, FACE_H);
-    mask_rect(x - 2, y + 2, FACE_W, FACE_H, 0);
+    long long cover_x = static_cast<long long>(x) + COVER_LEFT;
+    if (cover_x < work_width && cover_x + 64 > 0 && y < work_height && y + COVER_ROWS > 0)
+        mask_stamp(static_cast<int>(cover_x), y, cover_rows(flags), COVER_ROWS, 0);
 }
 
-// A tile's look in this frame and the box that its stamps and drawing can
-// reach: stamps of passes 0..min(layer, 6) lie d = 8 x (layer - pass) right
-// of and above the tile, and the drawn tile spans its walls and frames.
-void take_look(int index, TileLook *l, Box *b) {
+// A tile's look in this frame.
+void take_look(int index, TileLook *l) {
     const Tile *t = &board.tiles[index];
     memset(l, 0, sizeof *l);
-    *b = NO_BOX;
-    bool stamped = !(t->flags & TILE_REMOVED) && t->layer >= 0;
-    if (!stamped)
+    // Stamped when on the board at layer 0 or above, drawn too up to layer 6.
+    if ((t->flags & TILE_REMOVED) || t->layer < 0)
         return;
-    bool drawn = t->layer < LAYER_PASSES && index < board.tile_count;
     l->x = t->screen_x;
     l->y = t->screen_y;
     l->layer = t->layer;
     l->face = t->face;
     l->flags = t->flags & LOOK_BITS;
     l->shown = 1;
+}
+
+// The box that a tile's stamps and drawing can reach: stamps of passes
+// 0..min(layer, 6) lie d = 8 x (layer - pass) right of and above the tile,
+// and the drawn tile spans its walls and frames.
+Box reach_of(int index, const TileLook &l) {
+    if (!l.shown)
+        return NO_BOX;
+    const Tile *t = &board.tiles[index];
+    bool drawn = t->layer < LAYER_PASSES && index < board.tile_count;
     long long x = t->screen_x, y = t->screen_y;
     long long top_pass = t->layer < LAYER_PASSES - 1 ? t->layer : LAYER_PASSES - 1;
     long long d_max = static_cast<long long>(SHADOW_STEP) * t->layer;
@@ -262,7 +366,7 @@ void take_look(int index, TileLook *l, Box *b) {
     // The shadow shape spans x - 3 .. x + 47 and y - 8 .. y + 46 of its origin.
     Box stamps = surface_box(x + d_min - 3, y - d_max - 8, x + d_max + 48, y - d_min + 47);
     Box drawing = drawn ? surface_box(x - 6, y, x + 40, y + 52) : NO_BOX;
-    *b = box_union(stamps, drawing);
+    return box_union(stamps, drawing);
 }
 
 bool same_look(const TileLook &a, const TileLook &b) {
@@ -318,7 +422,7 @@ void draw_status_line(StatusLine *line, const Box &r) {
     if (!line || !boxes_meet(line->box, r))
         return;
     const Box &b = line->box;
-    if (line->composed) {
+    if (line->composed && line->composed_on == background_saves) {
         blit_pixels(b.x0, b.y0, line->patch, TEXT_BOX_W, b.x1 - b.x0, b.y1 - b.y0);
         return;
     }
@@ -340,6 +444,7 @@ void draw_status_line(StatusLine *line, const Box &r) {
                        static_cast<long>(y_row) * work_pitch + 2 * b.x0,
                    static_cast<size_t>(b.x1 - b.x0) * 2);
         line->composed = true;
+        line->composed_on = background_saves;
     }
 }
 
@@ -440,9 +545,23 @@ void draw_tile(const Tile *tile) {
     draw_one_tile(tile);
 }
 
+void convert_tile_faces() {
+    faces_known = false;
+    ensure_faces();
+    faces_converted = true;
+}
+
 void invalidate_frame() {
     frame_known = false;
     faces_known = false;
+    // A font closed and another opened may share an address: status lines
+    // are rendered anew.
+    for (StatusLine &line : status_lines) {
+        SDL_FreeSurface(line.grey);
+        SDL_FreeSurface(line.black);
+        memset(&line, 0, offsetof(StatusLine, patch));
+    }
+    drawn_status = nullptr;
     if (screen)
         present_only(0, 0, work_width, work_height);
 }
@@ -450,21 +569,22 @@ void invalidate_frame() {
 void render_board() {
     frame_number++;
     update_tile_flags();
+    bool faces_changed = ensure_faces() || faces_converted;
+    faces_converted = false;
+    bool whole = !frame_known || work_surface_touched || faces_changed ||
+                 board.tile_count != drawn_tile_count;
+    // Only a tile whose look changed needs its reach worked out anew.
     for (int i = 0; i < BOARD_TILES; i++) {
         set_tile_position(&board.tiles[i]);
-        take_look(i, &look[i], &reach[i]);
+        take_look(i, &look[i]);
+        reach[i] = !whole && same_look(look[i], drawn_look[i]) ? drawn_box[i] : reach_of(i, look[i]);
     }
-    bool faces_changed = ensure_faces();
     StatusLine *line = status_line();
 
     Box dirty[DIRTY_RECTS];
     int count = 0;
-    bool whole = !frame_known || work_surface_touched || faces_changed ||
-                 board.tile_count != drawn_tile_count || !find_changes(dirty, &count, line);
+    whole = whole || !find_changes(dirty, &count, line);
     if (whole) {
-        // The background may have changed: every kept status line is drawn anew.
-        for (StatusLine &l : status_lines)
-            l.composed = false;
         Box all = {0, 0, work_width, work_height};
         compose(all, line);
         present_only(0, 0, work_width, work_height);

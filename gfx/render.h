@@ -11,6 +11,9 @@ void render_board();
 // redraws the whole frame and the next present_frame shows all of it. For
 // code that writes pixels or changes tile_image behind the renderer's back.
 void invalidate_frame();
+// Converts the faces of tile_image to pixel values, as each tile-set load
+// needs once; a frame does it itself for a picture it has not seen.
+void convert_tile_faces();
 // Marks the shadow shape of a tile, moved d pixels right and up, in shadow_mask.
 void stamp_tile_shadow(const Tile *tile, int d);
 // Draws one tile: walls, frame, face, highlight; clears the mask under it.
