@@ -104,10 +104,14 @@ int tiles_left() {
     return n;
 }
 
+// A whole frame, as after a deal or a tile-set or background switch: the
+// renderer is told the work surface was drawn on, so nothing is reused but
+// the converted faces and the status line.
 void BM_render_and_present_full(benchmark::State &state) {
     set_up_game();
     deal(42);
     for (auto _ : state) {
+        work_surface_touched = 1;
         render_board();
         present_frame();
     }
@@ -120,12 +124,47 @@ void BM_render_and_present_half(benchmark::State &state) {
     deal(42);
     clear_half();
     for (auto _ : state) {
+        work_surface_touched = 1;
         render_board();
         present_frame();
     }
     state.counters["tiles"] = tiles_left();
 }
 BENCHMARK(BM_render_and_present_half)->Unit(benchmark::kMicrosecond);
+
+// The frame after a tap that selects or deselects a free tile (each
+// iteration toggles it, so the status line changes too).
+void BM_render_and_present_select(benchmark::State &state) {
+    set_up_game();
+    deal(42);
+    render_board();
+    present_frame();
+    int pick = -1;
+    for (int i = 0; i < board.tile_count && pick < 0; i++)
+        if (tile_can_pick(&board.tiles[i]))
+            pick = i;
+    for (auto _ : state) {
+        board.tiles[pick].flags ^= TILE_SELECTED;
+        status_text = (board.tiles[pick].flags & TILE_SELECTED) ? "Click on another tile"
+                                                                 : "Click on a tile";
+        render_board();
+        present_frame();
+    }
+}
+BENCHMARK(BM_render_and_present_select)->Unit(benchmark::kMicrosecond);
+
+// A frame in which nothing changed.
+void BM_render_and_present_nothing(benchmark::State &state) {
+    set_up_game();
+    deal(42);
+    render_board();
+    present_frame();
+    for (auto _ : state) {
+        render_board();
+        present_frame();
+    }
+}
+BENCHMARK(BM_render_and_present_nothing)->Unit(benchmark::kMicrosecond);
 
 void BM_load_pcx_640x480(benchmark::State &state) {
     set_up_game();

@@ -130,8 +130,15 @@ static void halve_onto_display(int x0, int y0, int x1, int y1) {
         }
         if (((uintptr_t)(dst + x) & 3) == 0) {
             pixel_pair *pair = (pixel_pair *)(dst + x);
-            for (; x + 1 < x1; x += 2)
-                *pair++ = pack_pair(src[2 * x], src[2 * x + 2]);
+            const uint16_t *from = src + 2 * x;
+            for (; x + 7 < x1; x += 8, from += 16, pair += 4) {
+                pair[0] = pack_pair(from[0], from[2]);
+                pair[1] = pack_pair(from[4], from[6]);
+                pair[2] = pack_pair(from[8], from[10]);
+                pair[3] = pack_pair(from[12], from[14]);
+            }
+            for (; x + 1 < x1; x += 2, from += 4)
+                *pair++ = pack_pair(from[0], from[2]);
         }
         for (; x < x1; ++x)
             dst[x] = src[2 * x];

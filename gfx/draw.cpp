@@ -53,6 +53,11 @@ inline int clip_bottom_edge() {
 // false when nothing is left; otherwise the rectangle is columns x..x+w-1 of
 // rows y..y+h-1.
 bool clip(int *x, int *y, int *w, int *h) {
+    // Most rectangles lie wholly inside: no sum can overflow in that test.
+    int right = clip_right_edge(), bottom = clip_bottom_edge();
+    if (*x >= clip_left && *y >= clip_top && *w > 0 && *h > 0 && *x <= right - *w &&
+        *y <= bottom - *h)
+        return true;
     long long cx = *x, cy = *y, cw = *w, ch = *h;
     if (cx < clip_left) {
         cw -= clip_left - cx;
@@ -78,24 +83,72 @@ bool clip(int *x, int *y, int *w, int *h) {
 // A 32-bit store over two 16-bit pixels, allowed to alias them.
 typedef uint32_t __attribute__((may_alias)) pixel_pair;
 
+// Four words copied as one.
+struct __attribute__((may_alias)) word_block {
+    uint32_t word[4];
+};
+
+// Copies n blocks of four words, unrolled.
+template <int n> inline void copy_blocks(pixel_pair *to, const pixel_pair *from) {
+    if constexpr (n > 0) {
+        *reinterpret_cast<word_block *>(to) = *reinterpret_cast<const word_block *>(from);
+        copy_blocks<n - 1>(to + 4, from + 4);
+    }
+}
+
+// Copies h rows of a fixed shape: an optional single pixel, then `blocks`
+// blocks and `rest` words, then an optional single pixel.
+template <bool head, int blocks, int rest, bool tail>
+void copy_rows(uint8_t *row, long pitch, const uint16_t *from, int src_pitch, int h) {
+    for (int r = 0; r < h; r++, row += pitch, from += src_pitch) {
+        uint16_t *d = reinterpret_cast<uint16_t *>(row);
+        const uint16_t *f = from;
+        if (head)
+            *d++ = *f++;
+        pixel_pair *dw = reinterpret_cast<pixel_pair *>(d);
+        const pixel_pair *fw = reinterpret_cast<const pixel_pair *>(f);
+        copy_blocks<blocks>(dw, fw);
+        for (int i = 0; i < rest; i++)
+            dw[4 * blocks + i] = fw[4 * blocks + i];
+        if (tail)
+            d[2 * (4 * blocks + rest)] = f[2 * (4 * blocks + rest)];
+    }
+}
+
 void fill_value(int x, int y, int w, int h, uint16_t value) {
     work_surface_touched = 1;
     if (!clip(&x, &y, &w, &h))
         return;
     uint32_t pair = value | (static_cast<uint32_t>(value) << 16);
+    uint16_t *p = work_row(y) + x;
+    // Pixels go in pairs by aligned 32-bit stores, an unaligned first one
+    // and an odd last one singly. With a pitch of whole words every row
+    // starts as the first one does.
+    int head = (reinterpret_cast<uintptr_t>(p) & 3) != 0 ? 1 : 0;
+    if (work_pitch % 4 != 0 || w < 2) {
+        for (int r = 0; r < h; r++, p = work_row(y + r) + x)
+            for (int i = 0; i < w; i++)
+                p[i] = value;
+        return;
+    }
+    int pairs = (w - head) / 2, tail = (w - head) & 1;
+    long pitch = work_pitch; // a local: the stores below may alias any global
+    if (w == 2 && !head) {
+        // A wall strip: one word a row.
+        for (int r = 0; r < h; r++, p = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(p) + pitch))
+            *reinterpret_cast<pixel_pair *>(p) = pair;
+        return;
+    }
     for (int r = 0; r < h; r++) {
-        uint16_t *p = work_row(y + r) + x;
-        int n = w;
-        // Pixels in pairs by aligned 32-bit stores, the odd ones singly.
-        if ((reinterpret_cast<uintptr_t>(p) & 3) != 0) {
-            *p++ = value;
-            n--;
-        }
-        pixel_pair *q = reinterpret_cast<pixel_pair *>(p);
-        for (; n >= 2; n -= 2)
-            *q++ = pair;
-        if (n)
-            *reinterpret_cast<uint16_t *>(q) = value;
+        uint16_t *q = p;
+        if (head)
+            *q++ = value;
+        pixel_pair *pp = reinterpret_cast<pixel_pair *>(q);
+        for (int i = 0; i < pairs; i++)
+            pp[i] = pair;
+        if (tail)
+            q[2 * pairs] = value;
+        p = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(p) + pitch);
     }
 }
 
@@ -125,24 +178,45 @@ void mask_words(int x, int y, int w, int h, int set) {
     int stride = mask_stride() / 4;
     int first = x >> 5, last = (x + w - 1) >> 5;
     uint32_t head = bits_from(x & 31), tail = bits_to((x + w - 1) & 31);
-    if (first == last)
-        head &= tail;
     mask_word *row = reinterpret_cast<mask_word *>(shadow_mask) + static_cast<long>(y) * stride;
+    if (first == last) {
+        // Within one word (the usual case: a row of a slanted edge, a strip).
+        uint32_t bits = head & tail;
+        row += first;
+        if (set)
+            for (int r = 0; r < h; r++, row += stride)
+                *row |= bits;
+        else
+            for (int r = 0; r < h; r++, row += stride)
+                *row &= ~bits;
+        return;
+    }
+    if (last == first + 1) {
+        // Two words (a tile's cover, a band of its shadow).
+        row += first;
+        if (set)
+            for (int r = 0; r < h; r++, row += stride) {
+                row[0] |= head;
+                row[1] |= tail;
+            }
+        else
+            for (int r = 0; r < h; r++, row += stride) {
+                row[0] &= ~head;
+                row[1] &= ~tail;
+            }
+        return;
+    }
     for (int r = 0; r < h; r++, row += stride) {
         if (set) {
             row[first] |= head;
-            if (first != last) {
-                for (int b = first + 1; b < last; b++)
-                    row[b] = ~0u;
-                row[last] |= tail;
-            }
+            for (int b = first + 1; b < last; b++)
+                row[b] = ~0u;
+            row[last] |= tail;
         } else {
             row[first] &= ~head;
-            if (first != last) {
-                for (int b = first + 1; b < last; b++)
-                    row[b] = 0;
-                row[last] &= ~tail;
-            }
+            for (int b = first + 1; b < last; b++)
+                row[b] = 0;
+            row[last] &= ~tail;
         }
     }
 }
@@ -173,6 +247,13 @@ void mask_bytes(int x, int y, int w, int h, int set) {
 inline void shade_run(uint16_t *row, int x, int n) {
     const uint16_t *table = shade_table;
     uint16_t *p = row + x;
+    for (; n >= 4; n -= 4, p += 4) {
+        uint16_t a = p[0], b = p[1], c = p[2], d = p[3];
+        p[0] = table[a];
+        p[1] = table[b];
+        p[2] = table[c];
+        p[3] = table[d];
+    }
     for (int i = 0; i < n; i++)
         p[i] = table[p[i]];
 }
@@ -307,8 +388,45 @@ void blit_pixels(int dst_x, int dst_y, const uint16_t *src, int src_pitch, int w
         return;
     const uint16_t *from = src + static_cast<long>(y - dst_y) * src_pitch + (x - dst_x);
     size_t row_bytes = static_cast<size_t>(w) * 2;
-    for (int r = 0; r < h; r++, from += src_pitch)
-        memcpy(work_row(y + r) + x, from, row_bytes);
+    // Short rows that start alike in their words (a face) are copied by
+    // aligned words here: a call of memcpy would cost as much as the copy.
+    const uint16_t *to = work_row(y) + x;
+    bool words = w < 64 && ((reinterpret_cast<uintptr_t>(from) ^ reinterpret_cast<uintptr_t>(to)) & 3) == 0 &&
+                 (src_pitch % 2) == 0 && work_pitch % 4 == 0;
+    if (!words) {
+        for (int r = 0; r < h; r++, from += src_pitch)
+            memcpy(work_row(y + r) + x, from, row_bytes);
+        return;
+    }
+    int head = (reinterpret_cast<uintptr_t>(to) & 3) != 0 ? 1 : 0;
+    int pairs = (w - head) / 2, tail = (w - head) & 1;
+    int blocks = pairs / 4, rest = pairs % 4;
+    long pitch = work_pitch; // locals: the stores below may alias any global
+    uint8_t *row = reinterpret_cast<uint8_t *>(work_row(y) + x);
+    // A face's rows (40 pixels, from either parity) have copies of their own.
+    if (!head && pairs == 20 && !tail) {
+        copy_rows<false, 5, 0, false>(row, pitch, from, src_pitch, h);
+        return;
+    }
+    if (head && pairs == 19 && tail) {
+        copy_rows<true, 4, 3, true>(row, pitch, from, src_pitch, h);
+        return;
+    }
+    for (int r = 0; r < h; r++, from += src_pitch, row += pitch) {
+        uint16_t *d = reinterpret_cast<uint16_t *>(row);
+        const uint16_t *f = from;
+        if (head)
+            *d++ = *f++;
+        pixel_pair *dw = reinterpret_cast<pixel_pair *>(d);
+        const pixel_pair *fw = reinterpret_cast<const pixel_pair *>(f);
+        // Four words at a time as one block (load and store multiple on ARM).
+        for (int b = 0; b < blocks; b++, dw += 4, fw += 4)
+            *reinterpret_cast<word_block *>(dw) = *reinterpret_cast<const word_block *>(fw);
+        for (int i = 0; i < rest; i++)
+            dw[i] = fw[i];
+        if (tail)
+            d[2 * pairs] = f[2 * pairs];
+    }
 }
 
 void remap_rect(int x, int y, int w, int h, const uint16_t *table) {
@@ -340,19 +458,23 @@ void apply_shadow_mask(const uint8_t *mask) {
         // Whole words of 32 pixels; empty ones are passed over at once.
         int first = x >> 5, last = (x + w - 1) >> 5;
         uint32_t head = bits_from(x & 31), tail = bits_to((x + w - 1) & 31);
+        if (first == last)
+            head &= tail;
         for (int r = y; r < y + h; r++) {
             const mask_word *bits =
                 reinterpret_cast<const mask_word *>(mask + static_cast<long>(r) * stride);
             uint16_t *row = work_row(r);
-            for (int b = first; b <= last; b++) {
-                uint32_t word = bits[b];
-                if (b == first)
-                    word &= head;
-                if (b == last)
-                    word &= tail;
-                if (word)
-                    shade_word(row, 32 * b, word);
-            }
+            uint32_t word = bits[first] & head;
+            if (word)
+                shade_word(row, 32 * first, word);
+            if (first == last)
+                continue;
+            for (int b = first + 1; b < last; b++)
+                if (bits[b])
+                    shade_word(row, 32 * b, bits[b]);
+            word = bits[last] & tail;
+            if (word)
+                shade_word(row, 32 * last, word);
         }
         return;
     }
@@ -393,61 +515,24 @@ void mask_rect(int x, int y, int w, int h, int set) {
         mask_bytes(x, y, w, h, set);
 }
 
-void mask_stamp(int x, int y, const uint64_t *rows, int count, int set) {
+void mask_bands(int x, int y, const MaskBand *bands, int count, int set) {
     work_surface_touched = 1;
     if (!shadow_mask)
         return;
-    // The rows and the columns (bits) the clip keeps are the same for every
-    // row of the shape, so they are worked out once.
-    long long first = clip_top - static_cast<long long>(y);
-    long long last = clip_bottom_edge() - static_cast<long long>(y);
-    if (first < 0)
-        first = 0;
-    if (last > count)
-        last = count;
-    long long from = clip_left - static_cast<long long>(x); // kept bits: from .. to-1
-    long long to = clip_right_edge() - static_cast<long long>(x);
-    if (first >= last || to <= 0 || from >= 64)
-        return;
-    uint64_t keep = to < 64 ? (static_cast<uint64_t>(1) << to) - 1 : ~static_cast<uint64_t>(0);
-    int drop = from > 0 ? static_cast<int>(from) : 0; // bits left of the clip
-    int start = x + drop;
-    int stride = mask_stride();
-    if (!mask_in_words(shadow_mask)) {
-        // Byte-wise masks take the shape bit by bit.
-        for (long long r = first; r < last; r++) {
-            uint64_t bits = (rows[r] & keep) >> drop;
-            for (int k = 0; bits; k++, bits >>= 1)
-                if (bits & 1)
-                    mask_bytes(start + k, y + static_cast<int>(r), 1, 1, set);
-        }
-        return;
-    }
-    // At most 64 bits from bit `shift` of a word: three words at most, and
-    // none past the clip (so none past the row) is written.
-    int word = start >> 5, shift = start & 31;
-    mask_word *row = reinterpret_cast<mask_word *>(shadow_mask) +
-                     (y + first) * static_cast<long>(stride / 4) + word;
-    for (long long r = first; r < last; r++, row += stride / 4) {
-        uint64_t bits = (rows[r] & keep) >> drop;
-        if (!bits)
+    bool words = mask_in_words(shadow_mask);
+    for (int i = 0; i < count; i++) {
+        const MaskBand &band = bands[i];
+        long long bx = static_cast<long long>(x) + band.x0, by = static_cast<long long>(y) + band.y;
+        if (bx >= work_width || by >= work_height || bx + (band.x1 - band.x0) <= 0 ||
+            by + band.h <= 0)
             continue;
-        uint32_t low = static_cast<uint32_t>(bits << shift);
-        uint64_t high = shift ? bits >> (32 - shift) : bits >> 32;
-        uint32_t middle = static_cast<uint32_t>(high), top = static_cast<uint32_t>(high >> 32);
-        if (set) {
-            row[0] |= low;
-            if (middle)
-                row[1] |= middle;
-            if (top)
-                row[2] |= top;
-        } else {
-            row[0] &= ~low;
-            if (middle)
-                row[1] &= ~middle;
-            if (top)
-                row[2] &= ~top;
-        }
+        int rx = static_cast<int>(bx), ry = static_cast<int>(by), w = band.x1 - band.x0, h = band.h;
+        if (!clip(&rx, &ry, &w, &h))
+            continue;
+        if (words)
+            mask_words(rx, ry, w, h, set);
+        else
+            mask_bytes(rx, ry, w, h, set);
     }
 }
 

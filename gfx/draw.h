@@ -8,6 +8,15 @@
 
 struct PalettedImage;
 
+// One rectangle of a mask shape: columns x0..x1-1 of rows y..y+h-1, from
+// the shape's origin.
+struct MaskBand {
+    int16_t y;
+    int16_t h;
+    int16_t x0;
+    int16_t x1;
+};
+
 extern uint8_t *shadow_mask;      // one bit per work pixel, rows of (work_width+7)/8 bytes
 extern uint16_t *screen_slots[8]; // whole-surface copies; slot 0 is the background
 extern unsigned char work_surface_touched; // set by every primitive; the renderer clears it
@@ -45,9 +54,8 @@ void apply_shadow_mask(const uint8_t *mask);
 void mask_put(int x, int y, int set);
 // Sets or clears the shadow_mask bits of the rectangle.
 void mask_rect(int x, int y, int w, int h, int set);
-// Sets (set != 0) or clears the shadow_mask bits of a shape: bit k of rows[r]
-// is pixel (x + k, y + r).
-void mask_stamp(int x, int y, const uint64_t *rows, int count, int set);
+// Sets (set != 0) or clears the shadow_mask bits of a shape made of bands.
+void mask_bands(int x, int y, const MaskBand *bands, int count, int set);
 // Zeroes the whole shadow_mask.
 void mask_clear_all();
 // Fills the rectangle with colour 0xRRGGBB and clears its mask bits.

@@ -16,6 +16,7 @@
 #include "gfx/display.h"
 #include "gfx/draw.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -88,25 +89,21 @@ const ShadowSpan SHADOW_SHAPE[] = {
 };
 // clang-format on
 
-// The shadow shape as rows of mask bits, one shape for each combination of
-// the three edge bits that enable spans: bit k of row r is pixel
-// (SHAPE_LEFT + k, SHAPE_TOP + r) from the stamp origin.
-const int SHAPE_LEFT = -3;
-const int SHAPE_TOP = -8;
-const int SHAPE_ROWS = 55; // rows -8 .. 46
+// Mask shapes (the shadow of a tile, the area a drawn tile covers) are kept
+// as bands: the runs of each row, made once from their rectangles, with rows
+// of equal runs joined. A stamp or a clear is then one word operation or two
+// per row, and few set-ups of a rectangle: the slanted edges of the shadow
+// are rows, not columns.
+const int SHAPE_LEFT = -8;   // shapes reach from this column of their origin
+const int SHAPE_TOP = -8;    // and this row
+const int SHAPE_ROWS = 64;   // rows of a shape, from SHAPE_TOP
+const int SHAPE_BANDS = 128; // rectangles of a shape: at most two a row
 const int SHAPE_EDGES = TILE_OPEN_TOP | TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER;
 
-struct ShadowRows {
-    uint64_t bits[SHAPE_ROWS];
-    int first; // rows first .. last-1 hold bits
-    int last;
+struct Shape {
+    MaskBand bands[SHAPE_BANDS];
+    int count;
 };
-
-// The area a drawn tile covers (walls, frames, face), as rows of mask bits
-// for each combination of an open left and an open bottom edge: bit k of
-// row r is pixel (COVER_LEFT + k, r) from the tile's position.
-const int COVER_LEFT = -6;
-const int COVER_ROWS = 52;
 
 
 // A half-open rectangle of the work surface: columns x0..x1-1, rows y0..y1-1.
@@ -135,22 +132,22 @@ struct StatusLine {
     uint16_t patch[TEXT_BOX_W * TEXT_BOX_H];
 };
 
-// The state of the last frame drawn.
+// What the work surface shows: each tile's look and the box it can reach,
+// the tile count and the status line of the last frame drawn.
 bool frame_known = false;
-TileLook drawn_look[BOARD_TILES];
-Box drawn_box[BOARD_TILES];
-int drawn_tile_count = 0;
-StatusLine *drawn_status = nullptr;
-
-// This frame's tiles: their looks and the boxes they can reach.
 TileLook look[BOARD_TILES];
 Box reach[BOARD_TILES];
+int drawn_tile_count = 0;
+StatusLine *drawn_status = nullptr;
 
 StatusLine status_lines[TEXT_CACHE];
 unsigned long frame_number = 0;
 
 // The faces of tile_image as pixel values, and what they were made from.
-uint16_t face_pixels[FACE_COUNT][FACE_W * FACE_H];
+// Two copies of each face: rows that start on a word, and rows with one
+// pixel before them, so that either parity of destination copies by words.
+alignas(4) uint16_t face_pixels[FACE_COUNT][FACE_W * FACE_H];
+alignas(4) uint16_t face_pixels_odd[FACE_COUNT][(FACE_W + 2) * FACE_H];
 bool face_ready[FACE_COUNT];
 bool faces_known = false;
 bool faces_converted = false; // made anew since the last frame, which must be whole
@@ -211,89 +208,115 @@ bool ensure_faces() {
                         cell_y + FACE_H <= tile_image.height;
         if (!face_ready[f])
             continue;
-        uint16_t *to = face_pixels[f];
         for (int y = 0; y < FACE_H; y++) {
             const uint8_t *from =
                 tile_image.pixels + static_cast<long>(cell_y + y) * tile_image.width + cell_x;
+            uint16_t *even = face_pixels[f] + y * FACE_W;
+            uint16_t *odd = face_pixels_odd[f] + y * (FACE_W + 2) + 1;
             for (int x = 0; x < FACE_W; x++)
-                *to++ = static_cast<uint16_t>(tile_image.palette[from[x]]);
+                even[x] = odd[x] = static_cast<uint16_t>(tile_image.palette[from[x]]);
         }
     }
     return true;
 }
 
-// The shape for a tile's edge bits, made from SHADOW_SHAPE on first use.
-const ShadowRows *shadow_rows(int flags) {
-    static ShadowRows shapes[8];
+// Turns rectangles (relative to the origin, within the shape's reach) into
+// the runs of each row.
+void make_shape(Shape *shape, const ShadowSpan *rects, int count) {
+    uint64_t rows[SHAPE_ROWS] = {};
+    for (int i = 0; i < count; i++)
+        for (int r = rects[i].y - SHAPE_TOP; r < rects[i].y - SHAPE_TOP + rects[i].h; r++)
+            for (int k = rects[i].x - SHAPE_LEFT; k < rects[i].x - SHAPE_LEFT + rects[i].w; k++)
+                rows[r] |= static_cast<uint64_t>(1) << k;
+    shape->count = 0;
+    for (int r = 0; r < SHAPE_ROWS; r++) {
+        for (int k = 0; k < 64;) {
+            if (!((rows[r] >> k) & 1)) {
+                k++;
+                continue;
+            }
+            int end = k;
+            while (end < 64 && ((rows[r] >> end) & 1))
+                end++;
+            int y = r + SHAPE_TOP, x0 = k + SHAPE_LEFT, x1 = end + SHAPE_LEFT;
+            k = end;
+            // The same run in the row above extends its band.
+            bool joined = false;
+            for (int b = 0; b < shape->count && !joined; b++) {
+                MaskBand &band = shape->bands[b];
+                if (band.x0 == x0 && band.x1 == x1 && band.y + band.h == y) {
+                    band.h++;
+                    joined = true;
+                }
+            }
+            if (joined)
+                continue;
+            MaskBand &band = shape->bands[shape->count++];
+            band.y = static_cast<int16_t>(y);
+            band.h = 1;
+            band.x0 = static_cast<int16_t>(x0);
+            band.x1 = static_cast<int16_t>(x1);
+        }
+    }
+}
+
+// The shadow shape for a tile's edge bits.
+const Shape *shadow_shape(int flags) {
+    static Shape shapes[8];
     static bool made = false;
     if (!made) {
         made = true;
         for (int combo = 0; combo < 8; combo++) {
             int edges = (combo & 1 ? TILE_OPEN_TOP : 0) | (combo & 2 ? TILE_OPEN_RIGHT_UPPER : 0) |
                         (combo & 4 ? TILE_OPEN_RIGHT_LOWER : 0);
-            ShadowRows *shape = &shapes[combo];
-            memset(shape, 0, sizeof *shape);
-            shape->first = SHAPE_ROWS;
-            for (const ShadowSpan &s : SHADOW_SHAPE) {
-                if (s.flag != 0 && !(edges & s.flag))
-                    continue;
-                for (int r = s.y - SHAPE_TOP; r < s.y - SHAPE_TOP + s.h; r++) {
-                    for (int k = s.x - SHAPE_LEFT; k < s.x - SHAPE_LEFT + s.w; k++)
-                        shape->bits[r] |= static_cast<uint64_t>(1) << k;
-                    shape->first = r < shape->first ? r : shape->first;
-                    shape->last = r + 1 > shape->last ? r + 1 : shape->last;
-                }
-            }
+            ShadowSpan rects[sizeof SHADOW_SHAPE / sizeof SHADOW_SHAPE[0]];
+            int n = 0;
+            for (const ShadowSpan &span : SHADOW_SHAPE)
+                if (span.flag == 0 || (edges & span.flag))
+                    rects[n++] = span;
+            make_shape(&shapes[combo], rects, n);
         }
     }
-    int combo = (flags & TILE_OPEN_TOP ? 1 : 0) | (flags & TILE_OPEN_RIGHT_UPPER ? 2 : 0) |
-                (flags & TILE_OPEN_RIGHT_LOWER ? 4 : 0);
-    return &shapes[combo];
+    return &shapes[(flags & TILE_OPEN_TOP ? 1 : 0) | (flags & TILE_OPEN_RIGHT_UPPER ? 2 : 0) |
+                   (flags & TILE_OPEN_RIGHT_LOWER ? 4 : 0)];
 }
 
-void stamp_shadow(const Tile *tile, int d) {
-    const ShadowRows *shape = shadow_rows(tile->flags & SHAPE_EDGES);
-    long long x = static_cast<long long>(tile->screen_x) + d + SHAPE_LEFT;
-    long long y = static_cast<long long>(tile->screen_y) - d + SHAPE_TOP + shape->first;
-    // A shape wholly off the surface sets nothing (and keeps the sums in range).
-    if (x >= work_width || x + 64 <= 0 || y >= work_height || y + SHAPE_ROWS <= 0)
-        return;
-    mask_stamp(static_cast<int>(x), static_cast<int>(y), shape->bits + shape->first,
-               shape->last - shape->first, 1);
-}
-
-// Marks a rectangle, relative to the tile's position, in cover rows.
-void cover_rect(uint64_t *rows, int x, int y, int w, int h) {
-    for (int r = y; r < y + h; r++)
-        for (int k = x - COVER_LEFT; k < x - COVER_LEFT + w; k++)
-            rows[r] |= static_cast<uint64_t>(1) << k;
-}
-
-// What a tile with these edge bits covers, made on first use from the same
-// rectangles draw_one_tile fills.
-const uint64_t *cover_rows(int flags) {
-    static uint64_t covers[4][COVER_ROWS];
+// What a drawn tile covers (the rectangles draw_one_tile fills) for each
+// combination of an open left and an open bottom edge.
+const Shape *cover_shape(int flags) {
+    static Shape shapes[4];
     static bool made = false;
     if (!made) {
         made = true;
         for (int combo = 0; combo < 4; combo++) {
-            uint64_t *rows = covers[combo];
+            ShadowSpan rects[8];
+            int n = 0;
             if (combo & 1) {
-                cover_rect(rows, -4, 2, 2, 48);
-                cover_rect(rows, -6, 4, 2, 48);
+                rects[n++] = {0, -4, 2, 2, 48};
+                rects[n++] = {0, -6, 4, 2, 48};
             }
-            cover_rect(rows, 38, 2, 2, 48);
-            cover_rect(rows, -2, 0, 42, 2);
+            rects[n++] = {0, 38, 2, 2, 48};
+            rects[n++] = {0, -2, 0, 42, 2};
             if (combo & 2) {
-                cover_rect(rows, -2, 48, 40, 2);
-                cover_rect(rows, -4, 50, 40, 2);
+                rects[n++] = {0, -2, 48, 40, 2};
+                rects[n++] = {0, -4, 50, 40, 2};
             } else {
-                cover_rect(rows, -2, 48, 42, 2);
+                rects[n++] = {0, -2, 48, 42, 2};
             }
-            cover_rect(rows, -2, 2, FACE_W, FACE_H);
+            rects[n++] = {0, -2, 2, FACE_W, FACE_H};
+            make_shape(&shapes[combo], rects, n);
         }
     }
-    return covers[(flags & TILE_OPEN_LEFT ? 1 : 0) | (flags & TILE_OPEN_BOTTOM ? 2 : 0)];
+    return &shapes[(flags & TILE_OPEN_LEFT ? 1 : 0) | (flags & TILE_OPEN_BOTTOM ? 2 : 0)];
+}
+
+void stamp_shadow(const Tile *tile, int d) {
+    const Shape *shape = shadow_shape(tile->flags & SHAPE_EDGES);
+    long long x = static_cast<long long>(tile->screen_x) + d;
+    long long y = static_cast<long long>(tile->screen_y) - d;
+    if (x > INT_MAX || y < INT_MIN)
+        return; // far off the surface
+    mask_bands(static_cast<int>(x), static_cast<int>(y), shape->bands, shape->count, 1);
 }
 
 // Draws a tile's walls, frame lines, face and highlight, then clears the
@@ -317,7 +340,11 @@ void draw_one_tile(const Tile *tile) {
     }
     int face = tile->face;
     if (face >= 0 && face < FACE_COUNT && face_ready[face]) {
-        blit_pixels(x - 2, y + 2, face_pixels[face], FACE_W, FACE_W, FACE_H);
+        // The copy whose rows start as the destination's do in their words.
+        if ((x - 2) & 1)
+            blit_pixels(x - 2, y + 2, face_pixels_odd[face] + 1, FACE_W + 2, FACE_W, FACE_H);
+        else
+            blit_pixels(x - 2, y + 2, face_pixels[face], FACE_W, FACE_W, FACE_H);
     } else {
         // blit_paletted leaves out whatever part of the face cell lies
         // outside a tile-set picture that is too small (or empty), so
@@ -331,9 +358,8 @@ void draw_one_tile(const Tile *tile) {
     }
     if (flags & TILE_SELECTED)
         light_rect(x - 2, y + 2, FACE_W, FACE_H);
-    long long cover_x = static_cast<long long>(x) + COVER_LEFT;
-    if (cover_x < work_width && cover_x + 64 > 0 && y < work_height && y + COVER_ROWS > 0)
-        mask_stamp(static_cast<int>(cover_x), y, cover_rows(flags), COVER_ROWS, 0);
+    const Shape *cover = cover_shape(flags);
+    mask_bands(x, y, cover->bands, cover->count, 0);
 }
 
 // A tile's look in this frame.
@@ -378,6 +404,12 @@ bool same_look(const TileLook &a, const TileLook &b) {
 StatusLine *status_line() {
     if (!font || !status_text)
         return nullptr;
+    // The line drawn last is the one asked for nearly every time.
+    if (drawn_status && drawn_status->font == font &&
+        strncmp(drawn_status->text, status_text, TEXT_LENGTH - 1) == 0) {
+        drawn_status->used = frame_number;
+        return drawn_status;
+    }
     char text[TEXT_LENGTH];
     snprintf(text, sizeof text, "%s", status_text);
     StatusLine *oldest = &status_lines[0];
@@ -468,8 +500,9 @@ void compose(const Box &r, StatusLine *line) {
     for (int pass = 0; pass < LAYER_PASSES; pass++) {
         for (int k = 0; k < count; k++) {
             const Tile *t = &board.tiles[near[k]];
-            if (t->layer >= pass)
-                stamp_shadow(t, SHADOW_STEP * (t->layer - pass));
+            long long d = static_cast<long long>(SHADOW_STEP) * (t->layer - pass);
+            if (t->layer >= pass && d <= INT_MAX)
+                stamp_shadow(t, static_cast<int>(d));
         }
         for (int k = 0; k < count; k++) {
             const Tile *t = &board.tiles[near[k]];
@@ -507,31 +540,35 @@ Box face_box(const TileLook &l) {
     return surface_box(x - 2, y + 2, x - 2 + FACE_W, y + 2 + FACE_H);
 }
 
-// Collects the rectangles where this frame differs from the last one; false
-// when they are too many to list.
-bool find_changes(Box *dirty, int *count, StatusLine *line) {
+// Brings each tile's look and reach up to date and collects the rectangles
+// where they changed; false when the whole frame must be drawn.
+bool find_changes(Box *dirty, int *count, bool whole) {
     *count = 0;
+    int changed = 0;
     for (int i = 0; i < BOARD_TILES; i++) {
-        const TileLook &was = drawn_look[i], &now = look[i];
-        if (same_look(was, now))
+        set_tile_position(&board.tiles[i]);
+        TileLook now;
+        take_look(i, &now);
+        if (!whole && same_look(now, look[i]))
             continue;
+        const TileLook &was = look[i];
         bool in_place = was.shown && now.shown && was.x == now.x && was.y == now.y &&
-                        was.layer == now.layer &&
-                        ((was.flags ^ now.flags) & ~TILE_SELECTED) == 0;
-        if (in_place) {
-            if (!add_dirty(dirty, count, face_box(now)))
-                return false;
-        } else if (!add_dirty(dirty, count, drawn_box[i]) || !add_dirty(dirty, count, reach[i])) {
-            return false;
-        }
+                        was.layer == now.layer && ((was.flags ^ now.flags) & ~TILE_SELECTED) == 0;
+        Box before = reach[i];
+        look[i] = now;
+        // A new deal changes every tile: listing them would only end whole.
+        if (++changed > DIRTY_RECTS)
+            whole = true;
+        // A new face or a selection changes the face alone, and not the reach.
+        if (whole || !in_place)
+            reach[i] = reach_of(i, now);
+        if (whole)
+            continue;
+        bool listed = in_place ? add_dirty(dirty, count, face_box(now))
+                               : add_dirty(dirty, count, before) && add_dirty(dirty, count, reach[i]);
+        whole = !listed;
     }
-    if (line != drawn_status) {
-        if (drawn_status && !add_dirty(dirty, count, drawn_status->box))
-            return false;
-        if (line && !add_dirty(dirty, count, line->box))
-            return false;
-    }
-    return true;
+    return !whole;
 }
 
 } // namespace
@@ -573,17 +610,16 @@ void render_board() {
     faces_converted = false;
     bool whole = !frame_known || work_surface_touched || faces_changed ||
                  board.tile_count != drawn_tile_count;
-    // Only a tile whose look changed needs its reach worked out anew.
-    for (int i = 0; i < BOARD_TILES; i++) {
-        set_tile_position(&board.tiles[i]);
-        take_look(i, &look[i]);
-        reach[i] = !whole && same_look(look[i], drawn_look[i]) ? drawn_box[i] : reach_of(i, look[i]);
-    }
-    StatusLine *line = status_line();
-
     Box dirty[DIRTY_RECTS];
     int count = 0;
-    whole = whole || !find_changes(dirty, &count, line);
+    whole = !find_changes(dirty, &count, whole);
+    StatusLine *line = status_line();
+    if (!whole && line != drawn_status) {
+        if (drawn_status)
+            whole = !add_dirty(dirty, &count, drawn_status->box);
+        if (line && !whole)
+            whole = !add_dirty(dirty, &count, line->box);
+    }
     if (whole) {
         Box all = {0, 0, work_width, work_height};
         compose(all, line);
@@ -596,8 +632,6 @@ void render_board() {
                          dirty[i].y1 - dirty[i].y0);
         }
     }
-    memcpy(drawn_look, look, sizeof look);
-    memcpy(drawn_box, reach, sizeof reach);
     drawn_tile_count = board.tile_count;
     drawn_status = line;
     frame_known = true;
