@@ -1,32 +1,107 @@
-// Fuzz harness for the game model: an input is a deal seed followed by a
-// sequence of clicks, undos, redos and deals. After every step the board's
-// invariants are checked and any violation aborts.
+// Fuzz harness for the game model and the frames drawn of it: an input is a
+// deal seed followed by a sequence of clicks, undos, redos, deals and
+// switches of tile set and background. After every step the board's
+// invariants are checked, and every frame the renderer draws must equal,
+// on the work surface and on the display, a plain whole-frame reference
+// (tools/lib/reference_frame.h); any violation aborts.
 //
 // Input layout: byte 0 picks one of 256 seeded deals, then one operation per
-// byte (low three bits), some taking one or two argument bytes:
+// byte (low three bits), some taking two argument bytes:
 //   0..2  press inside the hit area of the n-th tile that is free right now
 //   3     like 0..2, with a release or motion code as well as a press
-//   4     press at an arbitrary point (two bytes)
+//         (bits 4-5: 01 release, 10 motion, else press)
+//   4     press at an arbitrary point (bit 4 set) or a motion there
 //   5     undo      6  redo      7  deal
-// Bit 3 of an operation byte skips the frame that normally follows it, so
-// that clicks also meet a board whose flags are stale.
+// Bits 6 and 7 of an operation byte add, after the operation, a switch to
+// the next tile set (bit 6, as F1 does) and to the next background (bit 7,
+// as F2 does). Bit 3 skips the frame that normally follows the step, so
+// that clicks also meet a board whose flags are stale and the renderer
+// meets several changes at once.
+//
+// The game starts once per process, on small generated assets (3 tile sets,
+// 3 backgrounds, no sound files) in a temporary folder; it is entered only
+// while pictures load, so paths given on the command line keep their
+// meaning. Every input starts from tile set 0 on the plain background with
+// a whole frame.
 // The mixer is never opened here, so every effect returns at once.
+#include "app/app.h"
+#include "assets/cycle.h"
 #include "fuzz/harness.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "gfx/display.h"
+#include "gfx/draw.h"
+#include "gfx/render.h"
+#include "reference_frame.h"
+#include "test_assets.h"
 #include "tile_points.h"
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// What the renderer does to the board on every frame: positions and freedom.
-void emulate_frame() {
-    for (int i = 0; i < BOARD_TILES; ++i)
-        set_tile_position(&board.tiles[i]);
-    update_tile_flags();
+std::string asset_folder;
+std::vector<uint16_t> plain_background; // slot 0 as start-up leaves it
+
+void remove_assets() {
+    std::error_code ignored;
+    std::filesystem::remove_all(asset_folder, ignored);
+}
+
+// Runs a step of the game that reads data/ in the asset folder.
+template <typename Step> void with_assets(Step step) {
+    int here = open(".", O_RDONLY | O_DIRECTORY);
+    HARNESS_CHECK(here >= 0);
+    HARNESS_CHECK(chdir(asset_folder.c_str()) == 0);
+    step();
+    HARNESS_CHECK(fchdir(here) == 0);
+    close(here);
+}
+
+int switch_tile_set() {
+    int result = 0;
+    with_assets([&] { result = next_tile_set(); });
+    return result;
+}
+
+// Draws and shows the frame as the main loop does, then holds both images
+// against the reference.
+void draw_frame() {
+    static std::vector<uint16_t> frame, display;
+    render_board();
+    present_frame();
+    reference_frame(frame);
+    reference_display(frame, display);
+    FrameDifference work = compare_work_surface(frame);
+    FrameDifference shown = compare_display(display);
+    if (work.count != 0)
+        fprintf(stderr, "work surface: %s\n", describe_difference(work).c_str());
+    if (shown.count != 0)
+        fprintf(stderr, "display: %s\n", describe_difference(shown).c_str());
+    HARNESS_CHECK(work.count == 0);
+    HARNESS_CHECK(shown.count == 0);
+}
+
+// Back to the look start-up leaves: tile set 0 on the plain background.
+void reset_looks() {
+    if (tileset_index != 0) {
+        tileset_index = -1;
+        HARNESS_CHECK(switch_tile_set() == 0);
+    }
+    if (background_index != -1) {
+        memcpy(screen_slots[0], plain_background.data(),
+               plain_background.size() * sizeof plain_background[0]);
+        background_index = -1;
+    }
+    // Nothing of the previous input's frames may carry over into this one.
+    invalidate_frame();
 }
 
 void check_board() {
@@ -102,6 +177,21 @@ void click(int code, int x, int y) {
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // A driver name that does not exist: the mixer finds no device.
+    setenv("SDL_AUDIODRIVER", "none", 1);
+    char pattern[] = "/tmp/jt_fuzz_game_XXXXXX";
+    HARNESS_CHECK(mkdtemp(pattern) != nullptr);
+    asset_folder = pattern;
+    TestAssets assets = {3, 3, -1, find_test_font()};
+    HARNESS_CHECK(write_test_assets(pattern, &assets) == 0);
+    with_assets(start_up);
+    atexit(remove_assets);
+    plain_background.assign(screen_slots[0], screen_slots[0] + work_width * work_height);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzBytes r = {data, size, 0};
     // A deal costs far more than the steps after it, so each of the 256
@@ -119,7 +209,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     memcpy(&board, &dealt[seed], sizeof board);
     srand(seed + 256); // later deals of the input are reproducible too
     status_text = "Click on a tile";
-    emulate_frame();
+    reset_looks();
+    draw_frame();
     check_board();
 
     while (r.at < r.size) {
@@ -174,8 +265,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             HARNESS_CHECK(board.move_count == 0 && board.redo_count == 0);
             break;
         }
+        if (op & 0x40)
+            HARNESS_CHECK(switch_tile_set() == 0);
+        if (op & 0x80)
+            with_assets(next_background);
         if (!(op & 8))
-            emulate_frame();
+            draw_frame();
         check_board();
     }
     return 0;
