@@ -4,6 +4,9 @@
 #include <SDL_mixer.h>
 #include <cstdio>
 #include <cstdlib>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 SDL_Surface *screen = nullptr;
 SDL_Surface *work_surface = nullptr;
@@ -131,6 +134,18 @@ static void halve_onto_display(int x0, int y0, int x1, int y1) {
         if (((uintptr_t)(dst + x) & 3) == 0) {
             pixel_pair *pair = (pixel_pair *)(dst + x);
             const uint16_t *from = src + 2 * x;
+#ifdef __SSE2__
+            // Eight display pixels at once: the even pixels of 16 work
+            // pixels are the low halves of eight words, which are sign-
+            // extended and packed back (a saturation that never clips).
+            for (; x + 7 < x1; x += 8, from += 16, pair += 4) {
+                __m128i a = _mm_loadu_si128((const __m128i *)from);
+                __m128i b = _mm_loadu_si128((const __m128i *)(from + 8));
+                a = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+                b = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
+                _mm_storeu_si128((__m128i *)pair, _mm_packs_epi32(a, b));
+            }
+#endif
             for (; x + 7 < x1; x += 8, from += 16, pair += 4) {
                 pair[0] = pack_pair(from[0], from[2]);
                 pair[1] = pack_pair(from[4], from[6]);

@@ -517,22 +517,26 @@ void mask_rect(int x, int y, int w, int h, int set) {
 
 void mask_bands(int x, int y, const MaskBand *bands, int count, int set) {
     work_surface_touched = 1;
-    if (!shadow_mask)
+    // Band offsets are 16-bit: a shape whose origin is farther off than that
+    // cannot reach the surface, and nearer ones keep every sum in range.
+    if (!shadow_mask || x < -65536 || y < -65536 || x > work_width + 65536 ||
+        y > work_height + 65536)
         return;
     bool words = mask_in_words(shadow_mask);
+    int left = clip_left, top = clip_top, right = clip_right_edge(), bottom = clip_bottom_edge();
     for (int i = 0; i < count; i++) {
         const MaskBand &band = bands[i];
-        long long bx = static_cast<long long>(x) + band.x0, by = static_cast<long long>(y) + band.y;
-        if (bx >= work_width || by >= work_height || bx + (band.x1 - band.x0) <= 0 ||
-            by + band.h <= 0)
-            continue;
-        int rx = static_cast<int>(bx), ry = static_cast<int>(by), w = band.x1 - band.x0, h = band.h;
-        if (!clip(&rx, &ry, &w, &h))
+        int x0 = x + band.x0, x1 = x + band.x1, y0 = y + band.y, y1 = y0 + band.h;
+        x0 = x0 < left ? left : x0;
+        y0 = y0 < top ? top : y0;
+        x1 = x1 > right ? right : x1;
+        y1 = y1 > bottom ? bottom : y1;
+        if (x0 >= x1 || y0 >= y1)
             continue;
         if (words)
-            mask_words(rx, ry, w, h, set);
+            mask_words(x0, y0, x1 - x0, y1 - y0, set);
         else
-            mask_bytes(rx, ry, w, h, set);
+            mask_bytes(x0, y0, x1 - x0, y1 - y0, set);
     }
 }
 
