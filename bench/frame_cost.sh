@@ -11,7 +11,8 @@
 # from the ARM folder's CMakeCache.txt (JT_ARM_SYSROOT), else
 # ~/.cache/jadeturtle/sysroot-armel-bookworm. Without --no-build the
 # frame_cost target (and natively the assets) is built first. ACTIONs default
-# to all of: select deselect remove undo redo deal f1 f2 nothing full.
+# to all of: select deselect remove undo redo deal f1 f2 nothing full
+# select-first.
 # "memcpy" and "loop" always run: the first is the yardstick, the second a
 # loop of known length whose count must come out exact (or the run fails).
 set -eu
@@ -40,7 +41,7 @@ while [ $# -gt 0 ]; do
     *) break ;;
     esac
 done
-actions=${*:-select deselect remove undo redo deal f1 f2 nothing full}
+actions=${*:-select deselect remove undo redo deal f1 f2 nothing full select-first}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 die() {

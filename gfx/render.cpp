@@ -43,13 +43,15 @@ const int DIRTY_RECTS = 32; // changed rectangles per frame; more redraw it whol
 const int LOOK_BITS = TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP |
                       TILE_OPEN_LEFT | TILE_OPEN_BOTTOM | TILE_SELECTED;
 
-// Colours as red, green, blue.
-#define WALL_NEAR 231, 227, 199 // wall strip next to the tile
-#define WALL_FAR 247, 243, 247  // wall strip farther out
-#define FRAME 48, 48, 48        // frame lines
+struct Colour {
+    int red, green, blue;
+};
+const Colour WALL_NEAR = {231, 227, 199}; // wall strip next to the tile
+const Colour WALL_FAR = {247, 243, 247};  // wall strip farther out
+const Colour FRAME = {48, 48, 48};        // frame lines
 
-// One shadow rectangle relative to the stamp origin.
-struct ShadowSpan {
+// One rectangle of a mask shape, relative to its origin.
+struct ShapeRect {
     int flag; // edge bit that enables it, 0 = always
     int x;
     int y;
@@ -61,7 +63,7 @@ struct ShadowSpan {
 // upper or lower right half casts slanting columns, and the 2x2 square at the
 // top right corner is always cast.
 // clang-format off
-const ShadowSpan SHADOW_SHAPE[] = {
+const ShapeRect SHADOW_SHAPE[] = {
     {TILE_OPEN_TOP, 6, -8, 40, 1},
     {TILE_OPEN_TOP, 4, -7, 43, 1},
     {TILE_OPEN_TOP, 2, -6, 43, 1},
@@ -222,7 +224,7 @@ bool ensure_faces() {
 
 // Turns rectangles (relative to the origin, within the shape's reach) into
 // the runs of each row.
-void make_shape(Shape *shape, const ShadowSpan *rects, int count) {
+void make_shape(Shape *shape, const ShapeRect *rects, int count) {
     uint64_t rows[SHAPE_ROWS] = {};
     for (int i = 0; i < count; i++)
         for (int r = rects[i].y - SHAPE_TOP; r < rects[i].y - SHAPE_TOP + rects[i].h; r++)
@@ -251,6 +253,8 @@ void make_shape(Shape *shape, const ShadowSpan *rects, int count) {
             }
             if (joined)
                 continue;
+            if (shape->count == SHAPE_BANDS)
+                return; // never: the shapes here have at most two runs a row
             MaskBand &band = shape->bands[shape->count++];
             band.y = static_cast<int16_t>(y);
             band.h = 1;
@@ -269,9 +273,9 @@ const Shape *shadow_shape(int flags) {
         for (int combo = 0; combo < 8; combo++) {
             int edges = (combo & 1 ? TILE_OPEN_TOP : 0) | (combo & 2 ? TILE_OPEN_RIGHT_UPPER : 0) |
                         (combo & 4 ? TILE_OPEN_RIGHT_LOWER : 0);
-            ShadowSpan rects[sizeof SHADOW_SHAPE / sizeof SHADOW_SHAPE[0]];
+            ShapeRect rects[sizeof SHADOW_SHAPE / sizeof SHADOW_SHAPE[0]];
             int n = 0;
-            for (const ShadowSpan &span : SHADOW_SHAPE)
+            for (const ShapeRect &span : SHADOW_SHAPE)
                 if (span.flag == 0 || (edges & span.flag))
                     rects[n++] = span;
             make_shape(&shapes[combo], rects, n);
@@ -289,7 +293,7 @@ const Shape *cover_shape(int flags) {
     if (!made) {
         made = true;
         for (int combo = 0; combo < 4; combo++) {
-            ShadowSpan rects[8];
+            ShapeRect rects[8];
             int n = 0;
             if (combo & 1) {
                 rects[n++] = {0, -4, 2, 2, 48};
@@ -319,6 +323,10 @@ void stamp_shadow(const Tile *tile, int d) {
     mask_bands(static_cast<int>(x), static_cast<int>(y), shape->bands, shape->count, 1);
 }
 
+void fill(int x, int y, int w, int h, Colour c) {
+    fill_rect(x, y, w, h, c.red, c.green, c.blue);
+}
+
 // Draws a tile's walls, frame lines, face and highlight, then clears the
 // mask under all of them at once: every mask step of a tile only clears, so
 // one clear of the area they cover gives the same bits.
@@ -327,16 +335,16 @@ void draw_one_tile(const Tile *tile) {
     int y = tile->screen_y;
     int flags = tile->flags;
     if (flags & TILE_OPEN_LEFT) {
-        fill_rect(x - 4, y + 2, 2, 48, WALL_NEAR);
-        fill_rect(x - 6, y + 4, 2, 48, WALL_FAR);
+        fill(x - 4, y + 2, 2, 48, WALL_NEAR);
+        fill(x - 6, y + 4, 2, 48, WALL_FAR);
     }
-    fill_rect(x + 38, y + 2, 2, 48, FRAME);
-    fill_rect(x - 2, y, 42, 2, FRAME);
+    fill(x + 38, y + 2, 2, 48, FRAME);
+    fill(x - 2, y, 42, 2, FRAME);
     if (flags & TILE_OPEN_BOTTOM) {
-        fill_rect(x - 2, y + 48, 40, 2, WALL_NEAR);
-        fill_rect(x - 4, y + 50, 40, 2, WALL_FAR);
+        fill(x - 2, y + 48, 40, 2, WALL_NEAR);
+        fill(x - 4, y + 50, 40, 2, WALL_FAR);
     } else {
-        fill_rect(x - 2, y + 48, 42, 2, FRAME);
+        fill(x - 2, y + 48, 42, 2, FRAME);
     }
     int face = tile->face;
     if (face >= 0 && face < FACE_COUNT && face_ready[face]) {
