@@ -26,7 +26,49 @@ static uint8_t cell(int col, int row) {
     return grid[row + GRID_OFFSET][col + GRID_OFFSET];
 }
 
+// What the flags were last computed from, and the flags computed: when
+// neither the board nor those flags changed since, the analysis would
+// only write the same bits again (every frame and every tap ask for it).
+struct TileInput {
+    int32_t layer;
+    int32_t computed; // flags & FLAGS_COMPUTED as last written
+    uint8_t col;
+    uint8_t row;
+    uint8_t removed;
+};
+static TileInput last_input[BOARD_TILES];
+static bool have_last_input = false;
+
+static bool board_unchanged() {
+    if (!have_last_input)
+        return false;
+    for (int i = 0; i < BOARD_TILES; ++i) {
+        const Tile *tile = &board.tiles[i];
+        const TileInput *in = &last_input[i];
+        if (in->layer != tile->layer || in->col != tile->col || in->row != tile->row ||
+            in->removed != ((tile->flags & TILE_REMOVED) != 0) ||
+            in->computed != (tile->flags & FLAGS_COMPUTED))
+            return false;
+    }
+    return true;
+}
+
+static void remember_input() {
+    for (int i = 0; i < BOARD_TILES; ++i) {
+        const Tile *tile = &board.tiles[i];
+        TileInput *in = &last_input[i];
+        in->layer = tile->layer;
+        in->col = tile->col;
+        in->row = tile->row;
+        in->removed = (tile->flags & TILE_REMOVED) != 0;
+        in->computed = tile->flags & FLAGS_COMPUTED;
+    }
+    have_last_input = true;
+}
+
 void update_tile_flags() {
+    if (board_unchanged())
+        return;
     memset(grid, 0, sizeof grid);
     for (int i = 0; i < BOARD_TILES; ++i) {
         Tile *tile = &board.tiles[i];
@@ -68,4 +110,5 @@ void update_tile_flags() {
         if (!((cell(c, r + 2) | cell(c + 1, r + 2)) & same))
             tile->flags |= TILE_OPEN_BOTTOM;
     }
+    remember_input();
 }

@@ -206,6 +206,23 @@ void mask_words(int x, int y, int w, int h, int set) {
             }
         return;
     }
+    if (last == first + 2) {
+        // Three words: a cover or band that straddles two word boundaries.
+        row += first;
+        if (set)
+            for (int r = 0; r < h; r++, row += stride) {
+                row[0] |= head;
+                row[1] = ~0u;
+                row[2] |= tail;
+            }
+        else
+            for (int r = 0; r < h; r++, row += stride) {
+                row[0] &= ~head;
+                row[1] = 0;
+                row[2] &= ~tail;
+            }
+        return;
+    }
     for (int r = 0; r < h; r++, row += stride) {
         if (set) {
             row[first] |= head;
