@@ -145,8 +145,8 @@ void BM_render_and_present_select(benchmark::State &state) {
             pick = i;
     for (auto _ : state) {
         board.tiles[pick].flags ^= TILE_SELECTED;
-        status_text = (board.tiles[pick].flags & TILE_SELECTED) ? "Click on another tile"
-                                                                 : "Click on a tile";
+        status_text =
+            (board.tiles[pick].flags & TILE_SELECTED) ? "Click on another tile" : "Click on a tile";
         render_board();
         present_frame();
     }

@@ -178,9 +178,9 @@ uint32_t picture_hash(const SDL_Surface *s) {
     return h;
 }
 
-const char *const ACTIONS[] = {"select", "deselect", "remove", "undo",   "redo",
-                               "deal",   "f1",       "f2",     "nothing", "full",
-                               "select-first", "memcpy", "loop", nullptr};
+const char *const ACTIONS[] = {"select",       "deselect", "remove", "undo",    "redo",
+                               "deal",         "f1",       "f2",     "nothing", "full",
+                               "select-first", "memcpy",   "loop",   nullptr};
 
 int usage() {
     fprintf(stderr, "usage: frame_cost ACTION   (from a folder that holds data/)\nactions:");

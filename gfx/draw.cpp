@@ -135,7 +135,8 @@ void fill_value(int x, int y, int w, int h, uint16_t value) {
     long pitch = work_pitch; // a local: the stores below may alias any global
     if (w == 2 && !head) {
         // A wall strip: one word a row.
-        for (int r = 0; r < h; r++, p = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(p) + pitch))
+        for (int r = 0; r < h;
+             r++, p = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(p) + pitch))
             *reinterpret_cast<pixel_pair *>(p) = pair;
         return;
     }
@@ -408,7 +409,8 @@ void blit_pixels(int dst_x, int dst_y, const uint16_t *src, int src_pitch, int w
     // Short rows that start alike in their words (a face) are copied by
     // aligned words here: a call of memcpy would cost as much as the copy.
     const uint16_t *to = work_row(y) + x;
-    bool words = w < 64 && ((reinterpret_cast<uintptr_t>(from) ^ reinterpret_cast<uintptr_t>(to)) & 3) == 0 &&
+    bool words = w < 64 &&
+                 ((reinterpret_cast<uintptr_t>(from) ^ reinterpret_cast<uintptr_t>(to)) & 3) == 0 &&
                  (src_pitch % 2) == 0 && work_pitch % 4 == 0;
     if (!words) {
         for (int r = 0; r < h; r++, from += src_pitch)

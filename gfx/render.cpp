@@ -30,16 +30,16 @@ const int FACE_H = 46;
 const int CELL_W = 42; // face grid cell in the tile-set picture
 const int CELL_H = 48;
 const int FACES_ACROSS = 9;
-const int FACE_COUNT = 44; // faces of a tile set, converted to pixel values on loading
+const int FACE_COUNT = 44;       // faces of a tile set, converted to pixel values on loading
 const int TEXT_FROM_RIGHT = 280; // status text anchor, from the right and bottom edges
 const int TEXT_FROM_BOTTOM = 80;
 // The status line never reaches beyond its anchor's distance from the right
 // and bottom edges (plus the black copy's pixel up and left).
 const int TEXT_BOX_W = TEXT_FROM_RIGHT + 1;
 const int TEXT_BOX_H = TEXT_FROM_BOTTOM + 1;
-const int TEXT_CACHE = 4;   // status lines kept ready; the game alternates two
+const int TEXT_CACHE = 4;     // status lines kept ready; the game alternates two
 const int TEXT_LENGTH = 1024; // the status line is drawn cut to 1023 bytes
-const int DIRTY_RECTS = 32; // changed rectangles per frame; more redraw it whole
+const int DIRTY_RECTS = 32;   // changed rectangles per frame; more redraw it whole
 const int LOOK_BITS = TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP |
                       TILE_OPEN_LEFT | TILE_OPEN_BOTTOM | TILE_SELECTED;
 
@@ -107,7 +107,6 @@ struct Shape {
     int count;
 };
 
-
 // A half-open rectangle of the work surface: columns x0..x1-1, rows y0..y1-1.
 struct Box {
     int x0, y0, x1, y1;
@@ -125,12 +124,12 @@ struct TileLook {
 struct StatusLine {
     char text[TEXT_LENGTH];
     TTF_Font *font;
-    SDL_Surface *grey;  // lower-right copy, or null when it rendered to nothing
-    SDL_Surface *black; // upper-left copy, or null
-    Box box;            // where the copies reach on the work surface
-    bool composed;      // patch holds the box over the background of composed_on
+    SDL_Surface *grey;         // lower-right copy, or null when it rendered to nothing
+    SDL_Surface *black;        // upper-left copy, or null
+    Box box;                   // where the copies reach on the work surface
+    bool composed;             // patch holds the box over the background of composed_on
     unsigned long composed_on; // background_saves when the patch was made
-    unsigned long used; // frame count at the last use, to pick one to replace
+    unsigned long used;        // frame count at the last use, to pick one to replace
     uint16_t patch[TEXT_BOX_W * TEXT_BOX_H];
 };
 
@@ -450,8 +449,8 @@ StatusLine *status_line() {
     if (line->grey)
         box = surface_box(x, y, x + line->grey->w, y + line->grey->h);
     if (line->black)
-        box = box_union(box, surface_box(x - 1, y - 1, x - 1 + line->black->w,
-                                         y - 1 + line->black->h));
+        box = box_union(box,
+                        surface_box(x - 1, y - 1, x - 1 + line->black->w, y - 1 + line->black->h));
     line->box = box;
     return line;
 }
@@ -572,8 +571,9 @@ bool find_changes(Box *dirty, int *count, bool whole) {
             reach[i] = reach_of(i, now);
         if (whole)
             continue;
-        bool listed = in_place ? add_dirty(dirty, count, face_box(now))
-                               : add_dirty(dirty, count, before) && add_dirty(dirty, count, reach[i]);
+        bool listed = in_place
+                          ? add_dirty(dirty, count, face_box(now))
+                          : add_dirty(dirty, count, before) && add_dirty(dirty, count, reach[i]);
         whole = !listed;
     }
     return !whole;

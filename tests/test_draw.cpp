@@ -374,8 +374,8 @@ TEST_F(Draw, MaskOperationsUnderAClipMatchAPlainModelByWordsAndByBytes) {
     uint8_t *saved_mask = shadow_mask;
     for (int offset : {0, 1}) {
         std::mt19937 rng(7 + offset);
-        uint8_t *mask = storage.data() + ((8 - reinterpret_cast<uintptr_t>(storage.data()) % 8) % 8) +
-                        offset;
+        uint8_t *mask =
+            storage.data() + ((8 - reinterpret_cast<uintptr_t>(storage.data()) % 8) % 8) + offset;
         std::memset(mask, 0, SIZE);
         shadow_mask = mask;
         std::vector<bool> want(640 * 480, false);

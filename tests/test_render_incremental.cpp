@@ -264,8 +264,8 @@ class RandomPlayer {
     }
     void press_anywhere() {
         int x = static_cast<int>(roll(320)), y = static_cast<int>(roll(240));
-        press(x, y, tile_at_point(2 * x, 2 * y) < 0 ? "press beside the free tiles"
-                                                    : "press at random");
+        press(x, y,
+              tile_at_point(2 * x, 2 * y) < 0 ? "press beside the free tiles" : "press at random");
     }
     void pointer_without_press(int t) {
         int x = 0, y = 0;

@@ -25,7 +25,7 @@
 #if defined(__clang__) && defined(__has_feature)
 #if __has_feature(coverage_sanitizer)
 #define REFERENCE_LEFT_PLAIN 1
-#pragma clang attribute push(__attribute__((no_sanitize("coverage", "address", "undefined"))), \
+#pragma clang attribute push(__attribute__((no_sanitize("coverage", "address", "undefined"))),     \
                              apply_to = function)
 #endif
 #endif
