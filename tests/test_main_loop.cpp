@@ -9,11 +9,13 @@
 #include "gfx/draw.h"
 #include "gfx/render.h"
 #include "input/input.h"
+#include "reference_frame.h"
 #include "sound/sound.h"
 #include "test_assets.h"
 #include "tile_points.h"
 
 #include <SDL.h>
+#include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -113,6 +115,38 @@ TEST_F(MainLoopTest, StartUpLeavesAFreshDealOnThePlainBackground) {
     EXPECT_EQ(screen_slots[0][640 * 480 - 1], green);
     EXPECT_STREQ(status_text, "Click on a tile");
     EXPECT_EQ(board.tile_count, BOARD_TILES);
+}
+
+// Both status lines as the game shows them, against a frame composed
+// without the renderer whose text is SDL_ttf's own rendering of the game's
+// font file opened here at 24 points: grey at (360, 400), black at (359, 399).
+TEST_F(MainLoopTest, StatusLinesMatchTheFontFileSetAt24Points) {
+    TTF_Font *own = TTF_OpenFont("data/font/ariblk.ttf", 24);
+    ASSERT_NE(own, nullptr) << TTF_GetError();
+    const uint16_t grey = (uint16_t)map_rgb(200, 200, 200), black = (uint16_t)map_rgb(0, 0, 0);
+    std::vector<uint16_t> frame;
+    for (const char *expected : {"Click on a tile", "Click on another tile"}) {
+        if (expected != std::string("Click on a tile")) {
+            int x, y;
+            ASSERT_EQ(press_point_for(board.move_history[0], &x, &y), 1);
+            ASSERT_EQ(click_tile(1024, 2 * x, 2 * y), 1);
+        }
+        ASSERT_STREQ(status_text, expected);
+        render_board();
+        reference_frame(frame, own);
+        EXPECT_EQ(describe_difference(compare_work_surface(frame)), "no difference") << expected;
+        // The comparison covers the text only if it shows: both inks appear.
+        int inks[2] = {0, 0};
+        for (int y = 399; y < 480; y++)
+            for (int x = 359; x < 640; x++) {
+                inks[0] += frame[y * 640 + x] == grey;
+                inks[1] += frame[y * 640 + x] == black;
+            }
+        EXPECT_GT(inks[0], 20) << expected;
+        EXPECT_GT(inks[1], 200) << expected;
+    }
+    TTF_CloseFont(own);
+    status_text = "Click on a tile";
 }
 
 TEST_F(MainLoopTest, TwoLeftsInOneDrainUndoOnce) {

@@ -83,7 +83,8 @@ uint16_t colour(int red, int green, int blue) {
 
 // Draws the text with SDL_ttf's blended rendering straight onto the frame,
 // through an SDL surface laid over the frame's own pixels.
-void text(std::vector<uint16_t> &pixels, const char *line, int x, int y, SDL_Color ink) {
+void text(std::vector<uint16_t> &pixels, TTF_Font *face, const char *line, int x, int y,
+          SDL_Color ink) {
     char cut[1024]; // the game formats the status line into 1024 bytes
     snprintf(cut, sizeof cut, "%s", line);
     SDL_PixelFormat *f = work_surface->format;
@@ -91,7 +92,7 @@ void text(std::vector<uint16_t> &pixels, const char *line, int x, int y, SDL_Col
                                                    f->Rmask, f->Gmask, f->Bmask, f->Amask);
     if (!target)
         return;
-    SDL_Surface *rendered = TTF_RenderUTF8_Blended(font, cut, ink);
+    SDL_Surface *rendered = TTF_RenderUTF8_Blended(face, cut, ink);
     if (rendered) {
         SDL_Rect where = {static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
         SDL_BlitSurface(rendered, nullptr, target, &where);
@@ -177,16 +178,17 @@ void draw_tile_here(Canvas &canvas, const Tile &tile, const Inks &ink) {
 
 } // namespace
 
-void reference_frame(std::vector<uint16_t> &frame) {
+void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font) {
     frame.resize(static_cast<size_t>(WIDTH) * HEIGHT);
     if (screen_slots[0])
         memcpy(frame.data(), screen_slots[0], frame.size() * sizeof frame[0]);
     else
         capture_work_surface(frame); // no background saved: the frame goes over what is there
 
-    if (font && status_text) {
-        text(frame, status_text, WIDTH - 280, HEIGHT - 80, SDL_Color{200, 200, 200, 0});
-        text(frame, status_text, WIDTH - 281, HEIGHT - 81, SDL_Color{0, 0, 0, 0});
+    TTF_Font *face = text_font ? text_font : font;
+    if (face && status_text) {
+        text(frame, face, status_text, WIDTH - 280, HEIGHT - 80, SDL_Color{200, 200, 200, 0});
+        text(frame, face, status_text, WIDTH - 281, HEIGHT - 81, SDL_Color{0, 0, 0, 0});
     }
 
     // Freedom and positions as a frame computes them, on a copy: the game's
@@ -194,8 +196,12 @@ void reference_frame(std::vector<uint16_t> &frame) {
     static Board saved;
     memcpy(&saved, &board, sizeof board);
     update_tile_flags();
-    for (Tile &t : board.tiles)
-        set_tile_position(&t);
+    // Half a tile is 21 pixels across and 24 down; each layer up shifts a
+    // tile 4 pixels right and 4 up.
+    for (Tile &t : board.tiles) {
+        t.screen_x = t.col * 21 + t.layer * 4 + 2;
+        t.screen_y = t.row * 24 - t.layer * 4 + 10;
+    }
     static Tile tiles[BOARD_TILES];
     memcpy(tiles, board.tiles, sizeof tiles);
     int drawn = board.tile_count < BOARD_TILES ? board.tile_count : BOARD_TILES;

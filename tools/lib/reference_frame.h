@@ -8,23 +8,27 @@
 #include <string>
 #include <vector>
 
+typedef struct _TTF_Font TTF_Font;
+
 // The whole frame for the game as it stands now: screen slot 0, the status
 // line (grey, then black one pixel up and left; none without a font), and
 // every tile on the board layer by layer with its walls, frame, face,
 // highlight and drop shadows. 640x480 pixel values, packed row after row.
 // The board is left exactly as it was (flags and positions included).
-void reference_frame(std::vector<uint16_t> &frame);
+// With text_font the status line is set in that font (a handle the caller
+// opened itself) instead of the game's own.
+void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font = nullptr);
 // The display image of a frame: display (x, y) = frame (2x, 2y); 320x240 packed.
 void reference_display(const std::vector<uint16_t> &frame, std::vector<uint16_t> &display);
 
 // How an image on the work surface or the display differs from what was expected.
 struct FrameDifference {
-    long count = 0;           // pixels that differ
-    int first_x = -1;         // first differing pixel in reading order
+    long count = 0;   // pixels that differ
+    int first_x = -1; // first differing pixel in reading order
     int first_y = -1;
-    uint16_t got = 0;         // its value there
-    uint16_t expected = 0;    // and the value expected
-    int left = 0, top = 0;    // smallest rectangle holding every difference
+    uint16_t got = 0;      // its value there
+    uint16_t expected = 0; // and the value expected
+    int left = 0, top = 0; // smallest rectangle holding every difference
     int right = -1, bottom = -1;
 };
 
