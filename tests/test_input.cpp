@@ -286,6 +286,53 @@ TEST_F(InputTest, RepeatCatchesUpOneCodePerPumpAfterAStall) {
     EXPECT_EQ(repeat_due, 1415);
 }
 
+// The millisecond clock wraps after 49.7 days (and passes the sign bit after
+// 24.8): due times on either side of a wrap compare by their distance.
+TEST_F(InputTest, RepeatKeepsItsTimingAcrossTheClockWrapping) {
+    for (uint64_t wrap : {uint64_t{1} << 32, uint64_t{1} << 31}) {
+        SCOPED_TRACE(wrap);
+        auto at = [wrap](int64_t offset) { return (Uint32)(wrap + offset); };
+        // Pressed 100 ms before the wrap: nothing before its due time, which
+        // lies past the wrap; then one code as the clock passes it.
+        fake_now = at(-100);
+        post_down(SDLK_a);
+        poll_input();
+        EXPECT_EQ(drain(), Codes{97});
+        for (int64_t t : {-99, -1, 0, 1, 150}) {
+            fake_now = at(t);
+            poll_input();
+            EXPECT_TRUE(drain().empty()) << t;
+        }
+        fake_now = at(151);
+        poll_input();
+        EXPECT_EQ(drain(), Codes{97});
+        post_up(SDLK_a);
+        poll_input();
+
+        // Pressed 260 ms before the wrap: due 10 ms before it; the first pump
+        // after the wrap repeats, and the next due time (23 ms after the wrap)
+        // is kept to the millisecond.
+        fake_now = at(-260);
+        post_down(SDLK_a);
+        poll_input();
+        drain();
+        fake_now = at(-10);
+        poll_input();
+        EXPECT_TRUE(drain().empty());
+        fake_now = at(5);
+        poll_input();
+        EXPECT_EQ(drain(), Codes{97});
+        fake_now = at(23);
+        poll_input();
+        EXPECT_TRUE(drain().empty());
+        fake_now = at(24);
+        poll_input();
+        EXPECT_EQ(drain(), Codes{97});
+        post_up(SDLK_a);
+        poll_input();
+    }
+}
+
 TEST_F(InputTest, LatestPressRearmsWithAFreshDelay) {
     post_down(SDLK_a);
     poll_input();
