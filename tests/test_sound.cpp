@@ -6,6 +6,7 @@
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +195,25 @@ TEST_F(Sound, EffectReachesTheOutputAndPlayEffectWaitsForItsEnd) {
     }
     for (size_t i = start + 2 * effect.size(); i < out.size(); ++i)
         ASSERT_EQ(out[i], 0) << "silence after the effect";
+}
+
+// The disk driver writes each mixed buffer whole as it comes, so the file
+// grows by the device's buffer: 4096 stereo 16-bit frames at a time.
+TEST_F(Sound, DeviceMixesInBuffersOf4096Frames) {
+    std::vector<long> steps;
+    long last = output_size();
+    for (int i = 0; i < 400 && steps.size() < 4; ++i) {
+        SDL_Delay(5);
+        long now = output_size();
+        if (now != last)
+            steps.push_back(now - last);
+        last = now;
+    }
+    ASSERT_GE(steps.size(), 4u) << "the device wrote nothing for two seconds";
+    // A slow look may find two buffers written since the last one.
+    for (long step : steps)
+        EXPECT_EQ(step % (4096 * FRAME_BYTES), 0) << step;
+    EXPECT_EQ(*std::min_element(steps.begin(), steps.end()), 4096 * FRAME_BYTES);
 }
 
 TEST_F(Sound, MissingFileReturnsAtOnce) {
