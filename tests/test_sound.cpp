@@ -68,15 +68,10 @@ std::vector<int16_t> test_samples(int count) {
     return v;
 }
 
-// A one-track MIDI file: a piano chord held for one second.
-void write_midi(const std::string &path) {
-    std::string track;
-    const unsigned char events[] = {
-        0x00, 0xC0, 0x00,                                 // piano
-        0x00, 0x90, 60,   100, 0x00, 0x90, 64,   100,     // notes on
-        0x00, 0x90, 67,   100, 0x81, 0x40, 0x80, 60,  64, // 192 ticks later, off
-        0x00, 0x80, 64,   64,  0x00, 0x80, 67,   64,  0x00, 0xFF, 0x2F, 0x00};
-    track.assign((const char *)events, sizeof events);
+// A one-track MIDI file (format 0, 96 ticks to the beat) of the given
+// events, shorter than 256 bytes.
+void write_midi(const std::string &path, const std::vector<unsigned char> &events) {
+    std::string track(events.begin(), events.end());
     std::string s = "MThd";
     s += std::string("\0\0\0\6\0\0\0\1\0\x60", 10); // format 0, one track, 96 ticks
     s += "MTrk";
@@ -127,7 +122,16 @@ class Sound : public testing::Test {
         write_wav("data/sound/long.wav", test_samples(RATE));
         write_wav("data/sound/short.wav", test_samples(RATE / 4));
         write_wav("data/sound/" + std::string(16, 'n') + ".wav", test_samples(RATE / 10));
-        write_midi("data/sound/music/tune.mid");
+        // A piano chord held for one second.
+        write_midi("data/sound/music/tune.mid",
+                   {0x00, 0xC0, 0x00,                                 // piano
+                    0x00, 0x90, 60,   100, 0x00, 0x90, 64,   100,     // notes on
+                    0x00, 0x90, 67,   100, 0x81, 0x40, 0x80, 60,  64, // 192 ticks later, off
+                    0x00, 0x80, 64,   64,  0x00, 0x80, 67,   64,  0x00, 0xFF, 0x2F, 0x00});
+        // A short loud chord, then 20 seconds of silence before the end.
+        write_midi("data/sound/music/blip.mid",
+                   {0x00, 0xC0, 0x00, 0x00, 0x90, 60, 127, 0x00, 0x90, 64,   127,  0x30,
+                    0x80, 60,   64,   0x00, 0x80, 64, 64,  0x9E, 0x00, 0xFF, 0x2F, 0x00});
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", output_path.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "100", 1); // ms per buffer of 186 ms
@@ -214,6 +218,46 @@ TEST_F(Sound, DeviceMixesInBuffersOf4096Frames) {
     for (long step : steps)
         EXPECT_EQ(step % (4096 * FRAME_BYTES), 0) << step;
     EXPECT_EQ(*std::min_element(steps.begin(), steps.end()), 4096 * FRAME_BYTES);
+}
+
+// Counts the output samples louder than a faint hum, over the buffer that
+// starts at byte offset from once it has been written whole.
+size_t loud_samples_in_buffer(long from) {
+    wait_for_output(from, BUFFER_BYTES);
+    std::vector<int16_t> out = output_since(from);
+    size_t loud = 0;
+    for (size_t i = 0; i < out.size() && i < (size_t)BUFFER_BYTES / 2; ++i)
+        loud += out[i] > 200 || out[i] < -200;
+    return loud;
+}
+
+// Choosing the music that already plays starts it again from its beginning:
+// the chord at the start of the piece is heard again.
+TEST_F(Sound, SameMusicChosenAgainStartsFromItsBeginning) {
+    play_music("blip.mid");
+    ASSERT_NE(current_music, nullptr) << "no MIDI support: " << Mix_GetError();
+    // The chord, then two whole buffers of silence: the piece is in its long rest.
+    long at = output_size();
+    int buffers = 0, quiet = 0;
+    bool heard = false;
+    for (; buffers < 40 && quiet < 2; ++buffers, at += BUFFER_BYTES) {
+        bool loud = loud_samples_in_buffer(at) > 100;
+        heard = heard || loud;
+        quiet = heard && !loud ? quiet + 1 : 0;
+    }
+    ASSERT_TRUE(heard) << "the chord was never heard";
+    ASSERT_EQ(quiet, 2) << "the chord never ended";
+
+    play_music("blip.mid");
+    EXPECT_EQ(Mix_PlayingMusic(), 1);
+    // The buffer being mixed at the call is already settled; the chord must
+    // come back within the few buffers after it.
+    at = output_size() + BUFFER_BYTES;
+    bool again = false;
+    for (int i = 0; i < 4 && !again; ++i, at += BUFFER_BYTES)
+        again = loud_samples_in_buffer(at) > 100;
+    EXPECT_TRUE(again) << "the music went on with its rest instead of starting again";
+    play_music("missing.mid");
 }
 
 TEST_F(Sound, MissingFileReturnsAtOnce) {
