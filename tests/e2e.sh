@@ -4,10 +4,13 @@
 # The game runs on generated test assets with a fixed random seed (through a
 # preloaded shim that also counts presented frames). The helper plays the
 # same deal in-process and saves the click positions and the frames the game
-# must show. The test then plays the whole deal to an empty board with
-# pointer clicks, checks window dumps pixel for pixel at the start, after a
-# selection, after an undo and a redo from the arrow keys and at the end,
-# checks Return, F1 and F2, measures the idle CPU use, and quits with Escape.
+# must show, each first checked against a frame composed without the game's
+# drawing code (decoded pictures, the layout's positions, and the status line
+# set by SDL_ttf from the font file at 24 points). The test then plays the
+# whole deal to an empty board with pointer clicks, checks window dumps pixel
+# for pixel at the start, after a selection, after an undo and a redo from the
+# arrow keys and at the end, checks Return, F1 and F2, measures the idle CPU
+# use, and quits with Escape.
 #
 # usage: e2e.sh GAME HELPER SHIM
 set -u

@@ -1,22 +1,30 @@
 // Helper of the end-to-end test. It writes the test assets, plays the known
 // deal in-process (dummy video) to produce the click positions and the frames
 // the real game must show, and compares X window dumps with those frames.
+// Every frame it saves must first equal one composed without the game's
+// drawing code: the background from the decoded picture (or the plain
+// colour), the tiles from the decoded tile set at the layout's positions,
+// and the status line in the font file opened here at 24 points.
 //
 //   e2e_helper assets DIR
 //   e2e_helper plan DIR SEED OUT
 //   e2e_helper compare EXPECTED.raw SHOT.xwd [MISMATCH.png]
 #include "app/app.h"
 #include "assets/cycle.h"
+#include "assets/pcx.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/play.h"
 #include "gfx/display.h"
+#include "gfx/draw.h"
 #include "gfx/render.h"
 #include "png_write.h"
+#include "reference_frame.h"
 #include "test_assets.h"
 #include "tile_points.h"
 
 #include <SDL.h>
+#include <SDL_ttf.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -49,12 +57,55 @@ bool dump_display(const std::string &path) {
 }
 
 std::vector<uint8_t> last_shown;
+TTF_Font *own_font; // the game's font file, opened here at 24 points
 
-// Draws and presents the board, saves the display as <name>.raw and tells
-// whether it differs from the frame saved before it.
+// The background every frame starts from, made without the game: the plain
+// colour (60, 84, 12) until a picture is chosen, then that picture repeated
+// across and down from the top-left corner.
+bool background_is_right() {
+    std::vector<uint16_t> want(640 * 480, (uint16_t)SDL_MapRGB(work_surface->format, 60, 84, 12));
+    if (background_index >= 0) {
+        char path[64];
+        snprintf(path, sizeof path, "data/image/background/bg%d.pcx", background_index);
+        PalettedImage picture = {};
+        if (load_pcx(path, &picture) != 0 || picture.width < 1 || picture.height < 1) {
+            fprintf(stderr, "e2e_helper: cannot decode %s\n", path);
+            return false;
+        }
+        for (int y = 0; y < 480; y++)
+            for (int x = 0; x < 640; x++)
+                want[y * 640 + x] =
+                    (uint16_t)picture.palette[picture.pixels[(y % picture.height) * picture.width +
+                                                             x % picture.width]];
+        free_image(&picture);
+    }
+    return screen_slots[0] && memcmp(screen_slots[0], want.data(), want.size() * 2) == 0;
+}
+
+// Draws and presents the board, checks it against the independent
+// composition, saves the display as <name>.raw and tells whether it differs
+// from the frame saved before it.
 bool show(const std::string &out, const char *name) {
     render_board();
     present_frame();
+    if (!background_is_right()) {
+        fprintf(stderr, "e2e_helper: %s: the background is not the plain colour or picture\n",
+                name);
+        exit(1);
+    }
+    std::vector<uint16_t> frame, display;
+    reference_frame(frame, own_font);
+    reference_display(frame, display);
+    // The work surface too: a shift by one pixel may fall between the
+    // display's samples.
+    FrameDifference difference = compare_work_surface(frame);
+    if (difference.count == 0)
+        difference = compare_display(display);
+    if (difference.count != 0) {
+        fprintf(stderr, "e2e_helper: %s: the game's frame is not the composed one: %s\n", name,
+                describe_difference(difference).c_str());
+        exit(1);
+    }
     if (!dump_display(out + "/" + name + ".raw")) {
         fprintf(stderr, "e2e_helper: cannot write %s\n", name);
         exit(1);
@@ -96,6 +147,11 @@ int plan(const char *dir, unsigned seed, const char *out_dir) {
         return 1;
     }
     start_up();
+    own_font = TTF_OpenFont("data/font/ariblk.ttf", 24);
+    if (!own_font) {
+        fprintf(stderr, "e2e_helper: the status line cannot be checked without its font\n");
+        return 1;
+    }
     // The game seeds the generator and deals with nothing else drawing random
     // numbers in between, so the same seed gives the same deal here.
     srand(seed);
@@ -247,7 +303,7 @@ int main(int argc, char **argv) {
     if (argc == 3 && strcmp(argv[1], "assets") == 0) {
         TestAssets assets = {2, 1, 20, find_test_font()};
         if (!assets.font_path)
-            fprintf(stderr, "e2e_helper: no font found; the status line stays empty\n");
+            fprintf(stderr, "e2e_helper: no font found; the frames cannot be checked\n");
         return write_test_assets(argv[2], &assets) == 0 ? 0 : 1;
     }
     if (argc == 5 && strcmp(argv[1], "plan") == 0) {
