@@ -52,7 +52,8 @@ if [ ! -f "$work/game/data/font/ariblk.ttf" ]; then
 fi
 
 # Runs the game in $work/game with the shim; standard output to out.txt,
-# standard error to err.txt, the shim's log to calls.txt. Sets status.
+# standard error to err.txt, the shim's log to calls.txt. Sets status. Every
+# run here should end by itself at start-up; one that does not is stopped.
 run_game() {
     rm -f "$work/out.txt" "$work/err.txt" "$work/calls.txt"
     : >"$work/calls.txt"
@@ -61,11 +62,11 @@ run_game() {
         # environment the variable would name a library it cannot load.
         (cd "$work/game" && exec env "$@" JT_CALL_LOG="$work/calls.txt" \
             SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
-            timeout 300 $prefix -E LD_PRELOAD="$shim" "$game" </dev/null >"$work/out.txt" 2>"$work/err.txt")
+            timeout 120 $prefix -E LD_PRELOAD="$shim" "$game" </dev/null >"$work/out.txt" 2>"$work/err.txt")
     else
         (cd "$work/game" && exec env "$@" JT_CALL_LOG="$work/calls.txt" \
             SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy LD_PRELOAD="$shim" \
-            timeout 300 "$game" </dev/null >"$work/out.txt" 2>"$work/err.txt")
+            timeout 120 "$game" </dev/null >"$work/out.txt" 2>"$work/err.txt")
     fi
     status=$?
 }
