@@ -16,6 +16,8 @@
 #include <SDL_ttf.h>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -42,6 +44,32 @@ static const char FONT_PATH[] = "data/font/ariblk.ttf";
 static const char LAUNCHER_DIR[] = "/usr/gp2x";
 static const char LAUNCHER[] = "./gp2xmenu";
 
+static void close_on_exec(int fd) {
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0 && !(flags & FD_CLOEXEC))
+        fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
+
+// Marks every descriptor above standard error close-on-exec, so the launcher
+// starts with none of the game's files (the font's file stays open until the
+// end, for one). The list of open descriptors comes from /proc; without it,
+// every possible descriptor number is tried.
+static void keep_files_from_launcher() {
+    DIR *dir = opendir("/proc/self/fd");
+    if (dir) {
+        while (dirent *entry = readdir(dir)) {
+            int fd = atoi(entry->d_name);
+            if (fd > 2 && fd != dirfd(dir))
+                close_on_exec(fd);
+        }
+        closedir(dir);
+        return;
+    }
+    long limit = sysconf(_SC_OPEN_MAX);
+    for (long fd = 3; fd < limit; fd++)
+        close_on_exec((int)fd);
+}
+
 void on_exit() {
     Mix_CloseAudio();
     SDL_Quit();
@@ -49,6 +77,10 @@ void on_exit() {
     // that name in the current folder must not be run in its place.
     if (chdir(LAUNCHER_DIR) != 0)
         return;
+    // The launcher replaces this process: buffered output would be lost, and
+    // a start-up failure reported on a file or pipe would vanish with it.
+    fflush(nullptr);
+    keep_files_from_launcher();
     execl(LAUNCHER, LAUNCHER, (char *)nullptr);
 }
 

@@ -20,7 +20,6 @@ namespace {
 
 const int READ_BLOCK = 1024;    // bytes fetched by one read()
 const int SCAN_LINE_MAX = 2048; // bytes of one decoded scan line, all planes
-const int HEADER_SIZE = 128;
 const int PALETTE_SIZE = 768;
 
 // Buffered reader over one open file descriptor.
@@ -157,8 +156,11 @@ int load_pcx(const char *path, PalettedImage *image) {
     if (bits == 1 && planes > 0 && 8 * bytes_per_line < width)
         return fail(fd, PCX_NARROW_PLANE);
     if (bits == 8) {
+        // The palette is the last 768 bytes of whatever the file holds, so a
+        // short file lends it bytes of the header or the data; only a file
+        // without 768 bytes to seek back over has none.
         struct stat st;
-        if (fstat(fd, &st) != 0 || st.st_size < HEADER_SIZE + PALETTE_SIZE)
+        if (fstat(fd, &st) != 0 || st.st_size < PALETTE_SIZE)
             return fail(fd, PCX_NO_PALETTE);
     }
 

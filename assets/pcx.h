@@ -25,7 +25,7 @@ enum {
     PCX_LONG_LINE = 11,       // planes x bytes per line exceeds the 2048-byte scan line
     PCX_NARROW_LINE = 12,     // 8-bit: bytes per line below the width
     PCX_NARROW_PLANE = 13,    // 1-bit: 8 x bytes per line below the width
-    PCX_NO_PALETTE = 14,      // 8-bit file too short to hold header and 768-byte palette
+    PCX_NO_PALETTE = 14,      // 8-bit file shorter than the 768-byte palette at its end
     PCX_TOO_LARGE = 15,       // width x height above PCX_MAX_PIXELS
 };
 

@@ -127,11 +127,16 @@ TEST_F(PcxLoad, ImpossibleGeometryIsRefused) {
     expect_refused(with(pcx_header(1, 1, 16, 0, 2), pal), PCX_NARROW_PLANE, "plane of 16 px");
     expect_refused(with(pcx_header(8, 1, 65535, 65535, 65535), pal), PCX_TOO_LARGE, "4 Gi pixels");
     expect_refused(with(pcx_header(1, 1, 4095, 4096, 512), pal), PCX_TOO_LARGE, "4096 x 4097");
-    // 8-bit files must hold the header and the 768-byte palette.
-    auto small = with(pcx_header(8, 1, 0, 0, 2), std::vector<uint8_t>(767, 0));
-    expect_refused(small, PCX_NO_PALETTE, "895 bytes");
-    small.push_back(0);
+    // An 8-bit file needs 768 bytes to seek back over for its palette; one of
+    // exactly 768 takes the palette from its own header and data.
+    auto small = with(pcx_header(8, 1, 0, 0, 2), std::vector<uint8_t>(639, 0x41));
+    expect_refused(small, PCX_NO_PALETTE, "767 bytes");
+    small.push_back(0x41);
     ASSERT_EQ(load_bytes(small), PCX_OK);
+    EXPECT_EQ(image_.palette[0], 0x0A0501u); // manufacturer, version, encoding
+    EXPECT_EQ(image_.palette[1], 0x080000u); // bits per pixel, Xmin
+    EXPECT_EQ(image_.palette[255], 0x414141u);
+    EXPECT_EQ(px(0, 0), 0x41);
     // A scan line of exactly 2048 bytes fits.
     ASSERT_EQ(load_bytes(pcx_header(1, 8, 2047, 0, 256)), PCX_OK);
     EXPECT_EQ(image_.width, 2048);
