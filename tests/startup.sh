@@ -1,6 +1,9 @@
 #!/bin/sh
-# Checks of the game executable as a process: the exported SDL_videofd, and
-# start-up without a tile set (message on standard output, exit status 2).
+# Checks of the game executable as a process: the exported SDL_videofd,
+# start-up without a tile set (message on standard output, exit status 2),
+# and a started game ending with status 0 on SIGTERM and on Escape pressed
+# in its window in a virtual X server (the server runs natively; a
+# cross-built game is its client under the emulator).
 #
 # usage: startup.sh GAME
 # NM names the symbol lister for the game's target and JT_RUN_PREFIX an
@@ -63,6 +66,89 @@ if [ -d "$data/image" ]; then
         wait "$pid"
         fail "the game ended by itself with status $? before it was asked to quit"
         sed 's/^/    /' "$played/out.txt" "$played/err.txt"
+    fi
+fi
+
+# With the build's assets, in a virtual X server: Escape in the game's window
+# ends it with status 0.
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+ended() {
+    [ ! -e "/proc/$1/stat" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" = Z ]
+}
+if [ -d "$data/image" ]; then
+    for tool in Xvfb xdotool; do
+        command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
+    done
+fi
+if [ -d "$data/image" ] && [ "$failures" -eq 0 ]; then
+    xplay=$(mktemp -d "${TMPDIR:-/tmp}/jt_xplay.XXXXXX") || exit 1
+    xvfb_pid=""
+    game_pid=""
+    trap '[ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+          [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+          wait 2>/dev/null; rm -rf "$empty" "$played" "$xplay"' EXIT
+    ln -s "$data" "$xplay/data"
+    # A free display number away from the low ones desktops take; one that
+    # cannot be reached within 10 s is given up for the next.
+    n=$((800 + $$ % 150))
+    tries=0
+    while [ -z "$xvfb_pid" ] && [ "$tries" -lt 20 ]; do
+        tries=$((tries + 1))
+        n=$((n + 1))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 320x240x16 -nolisten tcp -noreset >"$xplay/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        deadline=$(($(now_ms) + 10000))
+        until DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; do
+            if ended "$xvfb_pid" || [ "$(now_ms)" -gt "$deadline" ]; then
+                kill "$xvfb_pid" 2>/dev/null
+                wait "$xvfb_pid" 2>/dev/null
+                xvfb_pid=""
+                break
+            fi
+            sleep 0.05
+        done
+    done
+    if [ -z "$xvfb_pid" ]; then
+        fail "no virtual X server could be started"
+    else
+        export DISPLAY=":$n"
+        (cd "$xplay" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy \
+            ${JT_RUN_PREFIX:-} "$game" >out.txt 2>err.txt) &
+        game_pid=$!
+        # The window appears once the game has set its video mode; under
+        # emulation that takes several seconds.
+        deadline=$(($(now_ms) + 60000))
+        window=""
+        while [ -z "$window" ] && ! ended "$game_pid" && [ "$(now_ms)" -le "$deadline" ]; do
+            window=$(xdotool search --onlyvisible --class jadeturtle 2>/dev/null | head -n 1)
+            [ -n "$window" ] || sleep 0.1
+        done
+        if [ -z "$window" ]; then
+            if ended "$game_pid"; then
+                wait "$game_pid"
+                fail "in the X server, the game ended by itself with status $? before its window appeared"
+            else
+                fail "in the X server, the game's window did not appear within 60 s"
+            fi
+            sed 's/^/    /' "$xplay/out.txt" "$xplay/err.txt"
+        else
+            xdotool key Escape || fail "xdotool key Escape"
+            deadline=$(($(now_ms) + 20000))
+            until ended "$game_pid" || [ "$(now_ms)" -gt "$deadline" ]; do
+                sleep 0.02
+            done
+            if ended "$game_pid"; then
+                wait "$game_pid"
+                status=$?
+                [ "$status" -eq 0 ] || fail "after Escape the game ended with status $status, not 0"
+            else
+                fail "the game did not end within 20 s of Escape"
+            fi
+        fi
+        game_pid=""
     fi
 fi
 
