@@ -13,7 +13,12 @@
 # use, and quits with Escape.
 #
 # usage: e2e.sh GAME HELPER SHIM
+# JT_RUN_PREFIX names an emulator to run the game and the helper with (set
+# for a cross-built game): the X server and xdotool stay native, the
+# emulated game is their client, and the shim, built for the game's
+# processor, is preloaded into the emulated program through the emulator.
 set -u
+run=${JT_RUN_PREFIX:-}
 absolute() {
     case $1 in
     /*) echo "$1" ;;
@@ -94,7 +99,7 @@ expect_frame() {
     deadline=$(($(now_ms) + step_timeout * 1000))
     while :; do
         xwd -silent -id "$window" -out "$work/shot.xwd" 2>/dev/null || fail "cannot dump the window"
-        if "$helper" compare "$work/expected/$1.raw" "$work/shot.xwd" "$work/mismatch-$2.png" \
+        if $run "$helper" compare "$work/expected/$1.raw" "$work/shot.xwd" "$work/mismatch-$2.png" \
             >"$work/compare.txt" 2>&1; then
             echo "e2e: $2: screen matches the in-process frame"
             return 0
@@ -108,17 +113,19 @@ expect_frame() {
     done
 }
 
-# Sends the keyboard key $1 and waits for the frame it causes.
+# Sends the keyboard key $1 and waits for the frame it causes. xdotool's
+# --delay is a fixed pause after the key (12 ms by default) and after a
+# click (100 ms by default); the frame log is awaited instead.
 key_frame() {
     before=$(frames)
-    xdotool key "$1" || fail "xdotool key $1"
+    xdotool key --delay 0 "$1" || fail "xdotool key $1"
     wait_frames $((before + 1))
 }
 
 # Presses the pointer at display point ($1, $2) and waits for the frame.
 click_frame() {
     before=$(frames)
-    xdotool mousemove --window "$window" "$1" "$2" click 1 || fail "xdotool click at $1 $2"
+    xdotool mousemove --window "$window" "$1" "$2" click --delay 0 1 || fail "xdotool click at $1 $2"
     wait_frames $((before + 1))
 }
 
@@ -128,10 +135,12 @@ cpu_ticks() {
     awk '{ print $14 + $15 }' "/proc/$game_pid/stat"
 }
 
+test_start=$(now_ms)
+
 # --- assets and the expected frames ----------------------------------------
 mkdir -p "$work/game" "$work/expected"
-"$helper" assets "$work/game" || fail "cannot write the test assets"
-"$helper" plan "$work/game" "$seed" "$work/expected" >"$work/plan.log" 2>&1 ||
+$run "$helper" assets "$work/game" || fail "cannot write the test assets"
+$run "$helper" plan "$work/game" "$seed" "$work/expected" >"$work/plan.log" 2>&1 ||
     { cat "$work/plan.log"; fail "cannot plan the game"; }
 [ "$(wc -l <"$work/expected/clicks.txt")" -eq 144 ] || fail "the plan does not have 144 clicks"
 
@@ -180,9 +189,15 @@ stop_xvfb() {
 start_game() {
     rm -f "$work/frames"
     (
-        cd "$work/game" &&
-            exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LD_PRELOAD="$shim" \
-                JT_FIXED_TIME="$seed" JT_FRAME_LOG="$work/frames" "$game"
+        cd "$work/game" || exit 1
+        export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy JT_FIXED_TIME="$seed" \
+            JT_FRAME_LOG="$work/frames"
+        if [ -n "$run" ]; then
+            # The emulator is a static program that ignores LD_PRELOAD; it
+            # puts the variable into the emulated program's environment.
+            exec $run -E "LD_PRELOAD=$shim" "$game"
+        fi
+        exec env LD_PRELOAD="$shim" "$game"
     ) >"$work/game.log" 2>&1 &
     game_pid=$!
     deadline=$(($(now_ms) + step_timeout * 1000))
@@ -275,4 +290,6 @@ game_pid=""
 [ "$status" -eq 0 ] || fail "the game ended with status $status after Escape"
 [ "$elapsed" -le 1000 ] || fail "the game took ${elapsed} ms to end after Escape"
 echo "e2e: Escape ended the game with status 0 after ${elapsed} ms"
+total=$(($(now_ms) - test_start))
+echo "e2e: the whole run took $((total / 1000)).$((total % 1000 / 100)) s${run:+ under $run}"
 echo "e2e: PASS"
