@@ -1,6 +1,8 @@
 #!/bin/sh
 # Runs the whole test suite of the handheld build (build-arm/) under
-# qemu-arm-static with SDL's dummy drivers. The ARM run must count as many
+# qemu-arm-static with SDL's dummy drivers (the tests that play the game in
+# a window start a native Xvfb and run the emulated game as its client).
+# The ARM run must count as many
 # tests as the native one in build/; both counts are printed and a
 # difference fails the run.
 #
