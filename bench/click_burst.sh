@@ -39,6 +39,9 @@
 set -u
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
+# The clock, ended children and Xvfb; the faster bash forms of now_ms and
+# ended below replace the first two for the measuring loop.
+. "$root/tests/xserver.sh"
 build="$root/build"
 clicks=100
 interval=10
@@ -209,31 +212,7 @@ done
 exec 7<"$work/effects"
 
 # --- the X server and the game ----------------------------------------------------
-display_number=$((200 + $$ % 600))
-start_xvfb() {
-    local tries=0 n deadline
-    while [ "$tries" -lt 20 ]; do
-        n=$display_number
-        display_number=$((display_number + 1))
-        tries=$((tries + 1))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 320x240x16 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        deadline=$(($(now_ms) + step_timeout * 1000))
-        while ! ended "$xvfb_pid" && [ "$(now_ms)" -le "$deadline" ]; do
-            if DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
-                export DISPLAY=":$n"
-                return 0
-            fi
-            nap 0.05
-        done
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-        xvfb_pid=""
-    done
-    return 1
-}
-start_xvfb || die "no virtual X server could be started"
+start_xvfb "$work/xvfb.log" "$step_timeout" || die "no virtual X server could be started"
 
 (
     cd "$build" &&

@@ -18,6 +18,7 @@
 # emulated game is their client, and the shim, built for the game's
 # processor, is preloaded into the emulated program through the emulator.
 set -u
+. "$(dirname "$0")/xserver.sh"
 run=${JT_RUN_PREFIX:-}
 absolute() {
     case $1 in
@@ -63,16 +64,6 @@ fail() {
     fi
     [ -n "${E2E_KEEP:-}" ] && keep_failures=1
     exit 1
-}
-
-now_ms() {
-    echo $(($(date +%s%N) / 1000000))
-}
-
-# Whether child process $1 has ended (one that ended but was not waited for
-# yet still has its /proc entry, in state Z, and still takes kill -0).
-ended() {
-    [ ! -e "/proc/$1/stat" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" = Z ]
 }
 
 frames() {
@@ -145,40 +136,6 @@ $run "$helper" plan "$work/game" "$seed" "$work/expected" >"$work/plan.log" 2>&1
 [ "$(wc -l <"$work/expected/clicks.txt")" -eq 144 ] || fail "the plan does not have 144 clicks"
 
 # --- virtual X server and the game --------------------------------------------
-# Display numbers are picked from a range away from the low numbers that
-# desktops and other servers take, and a server that cannot be reached is
-# replaced by one on the next number: concurrent runs of this test and
-# servers shutting down nearby must not make it fail.
-display_number=$((200 + $$ % 600))
-
-# Starts Xvfb on the next free display number and waits until it takes
-# connections; 1 when none could be started.
-start_xvfb() {
-    tries=0
-    while [ "$tries" -lt 20 ]; do
-        n=$display_number
-        display_number=$((display_number + 1))
-        tries=$((tries + 1))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        # -noreset: by default the server resets when its last client leaves,
-        # and a client connecting during the reset is refused; the probe
-        # below and SDL's own availability check both leave at once.
-        Xvfb ":$n" -screen 0 320x240x16 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        deadline=$(($(now_ms) + step_timeout * 1000))
-        while ! ended "$xvfb_pid" && [ "$(now_ms)" -le "$deadline" ]; do
-            if DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
-                DISPLAY=":$n"
-                export DISPLAY
-                return 0
-            fi
-            sleep 0.05
-        done
-        stop_xvfb
-    done
-    return 1
-}
-
 stop_xvfb() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     xvfb_pid=""
@@ -222,7 +179,7 @@ start_game() {
 
 attempt=1
 while :; do
-    start_xvfb || { cat "$work/xvfb.log"; fail "no virtual X server could be started"; }
+    start_xvfb "$work/xvfb.log" "$step_timeout" || { cat "$work/xvfb.log"; fail "no virtual X server could be started"; }
     echo "e2e: Xvfb on $DISPLAY"
     start_game && break
     [ "$attempt" -ge 3 ] && fail "the game did not start"

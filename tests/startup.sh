@@ -9,6 +9,9 @@
 # NM names the symbol lister for the game's target and JT_RUN_PREFIX an
 # emulator to run it with (both set for a cross-built game).
 set -u
+# Display numbers of its own, apart from the end-to-end test's.
+display_number=$((800 + $$ % 150))
+. "$(dirname "$0")/xserver.sh"
 case $1 in
 /*) game=$1 ;;
 *) game=$(pwd)/$1 ;;
@@ -71,12 +74,6 @@ fi
 
 # With the build's assets, in a virtual X server: Escape in the game's window
 # ends it with status 0.
-now_ms() {
-    echo $(($(date +%s%N) / 1000000))
-}
-ended() {
-    [ ! -e "/proc/$1/stat" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" = Z ]
-}
 if [ -d "$data/image" ]; then
     for tool in Xvfb xdotool; do
         command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
@@ -90,31 +87,11 @@ if [ -d "$data/image" ] && [ "$failures" -eq 0 ]; then
           [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
           wait 2>/dev/null; rm -rf "$empty" "$played" "$xplay"' EXIT
     ln -s "$data" "$xplay/data"
-    # A free display number away from the low ones desktops take; one that
-    # cannot be reached within 10 s is given up for the next.
-    n=$((800 + $$ % 150))
-    tries=0
-    while [ -z "$xvfb_pid" ] && [ "$tries" -lt 20 ]; do
-        tries=$((tries + 1))
-        n=$((n + 1))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 320x240x16 -nolisten tcp -noreset >"$xplay/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        deadline=$(($(now_ms) + 10000))
-        until DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; do
-            if ended "$xvfb_pid" || [ "$(now_ms)" -gt "$deadline" ]; then
-                kill "$xvfb_pid" 2>/dev/null
-                wait "$xvfb_pid" 2>/dev/null
-                xvfb_pid=""
-                break
-            fi
-            sleep 0.05
-        done
-    done
+    # A server that cannot be reached within 10 s is given up for the next.
+    start_xvfb "$xplay/xvfb.log" 10 || xvfb_pid=""
     if [ -z "$xvfb_pid" ]; then
         fail "no virtual X server could be started"
     else
-        export DISPLAY=":$n"
         (cd "$xplay" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy \
             ${JT_RUN_PREFIX:-} "$game" >out.txt 2>err.txt) &
         game_pid=$!
