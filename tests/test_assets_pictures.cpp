@@ -1,14 +1,22 @@
 // Checks of the generated pictures in the build's data/ directory: geometry,
 // legibility on the halved display, selection visibility, tone and
-// seamlessness of the backgrounds, and agreement with a third-party decoder.
+// seamlessness of the backgrounds, the status line and the board standing
+// out on every background, and agreement with a third-party decoder.
+#include "app/app.h"
+#include "assets/cycle.h"
 #include "assets/pcx.h"
 #include "frame_setup.h"
+#include "game/deal.h"
+#include "game/play.h"
 #include "gfx/display.h"
+#include "gfx/render.h"
 #include "pnm_read.h"
+#include "reference_frame.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -256,6 +264,156 @@ TEST(BackgroundPictures, StatusLineBackdropIsACalmMiddleGrey) {
         EXPECT_LE(median, 140) << background_path(i) << ": too light for the light edge";
         EXPECT_LE(high - low, 60) << background_path(i) << ": too busy behind the text";
     }
+}
+
+// WCAG relative luminance of a pixel value as the display shows it.
+double luminance(uint16_t value) {
+    Uint8 rgb[3];
+    SDL_GetRGB(value, work_surface->format, &rgb[0], &rgb[1], &rgb[2]);
+    double linear[3];
+    for (int k = 0; k < 3; k++) {
+        double c = rgb[k] / 255.0;
+        linear[k] = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    }
+    return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2];
+}
+
+// WCAG contrast ratio of two luminances, 1 (none) to 21.
+double contrast(double a, double b) {
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+double percentile(std::vector<double> values, int percent) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() * percent / 100];
+}
+
+// Real frames of a dealt game with the status line, for every tile set on
+// every background, measured against the background picture as the game
+// tiles it: a pixel that still shows the picture is background, anything
+// else was drawn over it. Contrast is the usual text-legibility ratio of
+// relative luminances.
+//  - Black status text needs 4.5:1 against the background behind it (the
+//    usual floor for legible text) for at least 90 % of the background
+//    pixels in the status line's box.
+//  - The board stays distinct against the typical (median) background within
+//    a few pixels of it: the tiles' dark frame line at 3:1 or more (the
+//    usual floor for outlines of shapes), the drop shadows at 1.5:1 or more
+//    (the three-quarter shading reaches that only on a middle tone or
+//    lighter), and the face ground of every tile set at 1.5:1 or more, so a
+//    lighter background never swallows the light tiles.
+TEST(BackgroundPictures, StatusLineAndTileOutlinesStandOutOnEveryBackground) {
+    const int W = 640, H = 480;
+    const int BOX_X0 = 356, BOX_X1 = 639, BOX_Y0 = 396, BOX_Y1 = 439; // status line
+    const int NEAR = 3; // background within this many pixels of the board
+    start_offscreen_display();
+    ASSERT_EQ(TTF_Init(), 0);
+    font = TTF_OpenFont("data/font/ariblk.ttf", 24);
+    ASSERT_NE(font, nullptr);
+    uint16_t frame_line = (uint16_t)SDL_MapRGB(work_surface->format, 48, 48, 48);
+    std::vector<uint16_t> frame;
+    for (int s = 0; s < TILESETS; s++) {
+        tileset_index = s - 1;
+        ASSERT_EQ(next_tile_set(), 0);
+        ASSERT_EQ(tileset_index, s);
+        Loaded set(tileset_path(s));
+        ASSERT_EQ(set.code, 0);
+        // the ground of the blank face 34, the colour most of a tile shows
+        double tile_ground =
+            luminance((uint16_t)set.image.palette[set.index(7 * CELL_W + 20, 3 * CELL_H + 20)]);
+        for (int b = 0; b < BACKGROUNDS; b++) {
+            background_index = b - 1;
+            next_background();
+            ASSERT_EQ(background_index, b);
+            if (s == 0 && b == 0) {
+                srand(1);
+                deal_board();
+            }
+            status_text = "Click on another tile";
+            invalidate_frame();
+            render_board();
+            capture_work_surface(frame);
+            Loaded picture(background_path(b));
+            ASSERT_EQ(picture.code, 0);
+            int pw = picture.image.width, ph = picture.image.height;
+            std::vector<uint16_t> ground(W * H);
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++)
+                    ground[y * W + x] =
+                        (uint16_t)picture.image.palette[picture.index(x % pw, y % ph)];
+            auto in_box = [&](int x, int y) {
+                return x >= BOX_X0 && x <= BOX_X1 && y >= BOX_Y0 && y <= BOX_Y1;
+            };
+            std::string where = background_path(b) + " under " + tileset_path(s);
+
+            // Behind the status line (the same for every tile set).
+            if (s == 0) {
+                std::vector<double> behind;
+                int drawn = 0;
+                for (int y = BOX_Y0; y <= BOX_Y1; y++)
+                    for (int x = BOX_X0; x <= BOX_X1; x++) {
+                        int i = y * W + x;
+                        if (frame[i] == ground[i])
+                            behind.push_back(contrast(luminance(ground[i]), 0.0));
+                        else
+                            drawn++;
+                    }
+                ASSERT_GE(drawn, 1000) << where << ": no status line in its box";
+                ASSERT_GE(behind.size(), 6000u) << where;
+                double low = percentile(behind, 10);
+                long readable =
+                    std::count_if(behind.begin(), behind.end(), [](double c) { return c >= 4.5; });
+                EXPECT_GE(low, 4.5) << where << ": black status text too faint";
+                std::printf("%s: behind the status line p10 luminance %.3f -> %.2f:1, %.1f%% "
+                            "of the pixels at 4.5:1 or more\n",
+                            background_path(b).c_str(), low * 0.05 - 0.05, low,
+                            100.0 * readable / behind.size());
+            }
+
+            // Around the board.
+            std::vector<char> board(W * H, 0);
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++)
+                    board[y * W + x] = frame[y * W + x] != ground[y * W + x] && !in_box(x, y);
+            std::vector<double> nearby, shadows;
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++) {
+                    int i = y * W + x;
+                    if (in_box(x, y))
+                        continue;
+                    if (board[i]) {
+                        Uint8 r, g, bl;
+                        SDL_GetRGB(ground[i], work_surface->format, &r, &g, &bl);
+                        if (frame[i] == (uint16_t)SDL_MapRGB(work_surface->format, 3 * r / 4,
+                                                             3 * g / 4, 3 * bl / 4))
+                            shadows.push_back(luminance(frame[i]));
+                        continue;
+                    }
+                    bool close = false;
+                    for (int dy = -NEAR; dy <= NEAR && !close; dy++)
+                        for (int dx = -NEAR; dx <= NEAR && !close; dx++) {
+                            int nx = x + dx, ny = y + dy;
+                            close = nx >= 0 && nx < W && ny >= 0 && ny < H && board[ny * W + nx];
+                        }
+                    if (close)
+                        nearby.push_back(luminance(ground[i]));
+                }
+            ASSERT_GE(nearby.size(), 2000u) << where << ": no background around the board";
+            ASSERT_GE(shadows.size(), 2000u) << where << ": no shadows on the background";
+            double around = percentile(nearby, 50);
+            double outline = contrast(luminance(frame_line), around);
+            double shade = contrast(percentile(shadows, 50), around);
+            double tiles = contrast(tile_ground, around);
+            EXPECT_GE(outline, 3.0) << where << ": dark tile edges hardly show";
+            EXPECT_GE(shade, 1.5) << where << ": shadows hardly show";
+            EXPECT_GE(tiles, 1.5) << where << ": tiles melt into the background";
+            std::printf("%s: next to the board median luminance %.3f; frame line %.2f:1, "
+                        "shadows %.2f:1, tile ground %.2f:1\n",
+                        where.c_str(), around, outline, shade, tiles);
+        }
+    }
+    TTF_CloseFont(font);
+    font = nullptr;
 }
 
 // Palette of an 8-bit PCX file: its last 768 bytes.
