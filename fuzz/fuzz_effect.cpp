@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     play_effect("snd0.wav");
     HARNESS_CHECK(lowest_free_fd() == fd_before);
     HARNESS_CHECK(effect_chunk == nullptr);
-    // A refused header plays nothing; what the check accepts, the mixer
-    // loads and plays, apart from effects without a whole sample.
+    // A refused header plays nothing.
     if (!effect_header_ok(data, size))
         HARNESS_CHECK(channel == -1);
     return 0;
