@@ -3,6 +3,7 @@
 #include "app/app.h"
 
 #include "assets/cycle.h"
+#include "assets/files.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/play.h"
@@ -84,6 +85,15 @@ void on_exit() {
     execl(LAUNCHER, LAUNCHER, (char *)nullptr);
 }
 
+void open_font() {
+    // Opened here, not by the library, so that a pipe or a device in the
+    // font's place is refused at once with the missing font's message.
+    SDL_RWops *font_file = open_regular_source(FONT_PATH);
+    font = font_file ? TTF_OpenFontRW(font_file, 1, FONT_SIZE) : nullptr;
+    if (!font)
+        fprintf(stderr, "Couldn't open font: %s\n", TTF_GetError());
+}
+
 void start_up() {
     tileset_index = -1;
     background_index = -1;
@@ -96,9 +106,7 @@ void start_up() {
     atexit(on_exit);
 
     TTF_Init();
-    font = TTF_OpenFont(FONT_PATH, FONT_SIZE);
-    if (!font)
-        fprintf(stderr, "Couldn't open font: %s\n", TTF_GetError());
+    open_font();
 
     int code = next_tile_set();
     if (code != 0) {

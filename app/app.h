@@ -13,6 +13,8 @@ struct LoopState {
 
 // Brings every subsystem up and deals the first game; exits on fatal failures.
 void start_up();
+// Opens the status-line font into font; without it, says why on standard error.
+void open_font();
 // Runs the main loop until a quit is requested; returns the exit status.
 int main_loop();
 // One pass of the main loop: sleep 1 ms, drain the input queue acting on each

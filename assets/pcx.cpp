@@ -6,6 +6,7 @@
 // reader gives the same result on little- and big-endian hosts.
 #include "assets/pcx.h"
 
+#include "assets/files.h"
 #include "gfx/display.h"
 
 #include <SDL.h>
@@ -107,7 +108,7 @@ int fail(int fd, int code) {
 int load_pcx(const char *path, PalettedImage *image) {
     reader_reset();
     memset(image, 0, sizeof *image);
-    int fd = open(path, O_RDONLY);
+    int fd = open_regular_file(path);
     if (fd < 0)
         return PCX_CANNOT_OPEN;
     reader.fd = fd;

@@ -11,6 +11,14 @@ void harness_start_display() {
     init_video(640, 480);
 }
 
+void harness_start_audio() {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    init_video(640, 480);
+}
+
 int next_byte(FuzzBytes *r) {
     return r->at < r->size ? r->data[r->at++] : 0;
 }

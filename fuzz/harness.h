@@ -26,3 +26,7 @@ int next_byte(FuzzBytes *r);
 // Starts the game's display on SDL's dummy video driver without an audio
 // device, so effects return at once and nothing reaches a real screen.
 void harness_start_display();
+// Starts the display on SDL's dummy video driver with a real mixer device:
+// the disk audio driver writing to /dev/null with no pause between buffers,
+// so effects are loaded, converted and mixed whole, and end at once.
+void harness_start_audio();

@@ -311,6 +311,16 @@ void poll_input() {
         case SDL_JOYBUTTONDOWN:
             joy_button_down(event.jbutton.button);
             break;
+        case SDL_ACTIVEEVENT:
+            // A window that loses the keyboard or the pointer, or is
+            // iconified, may never see the release of a key held down: the
+            // repeat stops and every key counts as released.
+            if (!event.active.gain &&
+                (event.active.state & (SDL_APPINPUTFOCUS | SDL_APPMOUSEFOCUS | SDL_APPACTIVE))) {
+                repeat_active = 0;
+                held_count = 0;
+            }
+            break;
         case SDL_QUIT:
             quit_requested = 1;
             break;

@@ -5,7 +5,7 @@
 #
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]
 #
-# SECONDS per harness (default 60); HARNESS is load_pcx, input or game
+# SECONDS per harness (default 60); HARNESS is load_pcx, effect, input or game
 # (default: all). Extra libFuzzer options can be given in FUZZ_ARGS, for
 # instance FUZZ_ARGS="-runs=10000000" or FUZZ_ARGS="-jobs=2 -workers=2".
 # New inputs found are kept in build-fuzz/corpus/<harness>/, crashes in
@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-harnesses=${*:-"load_pcx input game"}
+harnesses=${*:-"load_pcx effect input game"}
 flags="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
 
 cmake -S "$root" -B "$build" \
@@ -56,10 +56,11 @@ for h in $harnesses; do
   mkdir -p "$corpus"
   seeds="$root/fuzz/corpus/$h"
   [ "$h" = load_pcx ] && seeds="$seeds $extra"
-  # Long enough for the loader's seed pictures, and for a few hundred
-  # events or game steps.
+  # Long enough for the loader's seed pictures, effects of a few chunks,
+  # and a few hundred events or game steps.
   case $h in
     load_pcx) max_len=32768 ;;
+    effect) max_len=4096 ;;
     input) max_len=2048 ;;
     *) max_len=600 ;;
   esac

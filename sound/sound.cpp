@@ -1,11 +1,21 @@
 // Blocking sound effects and looping music over the mixer.
 #include "sound/sound.h"
+#include "assets/files.h"
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 enum {
-    EFFECT_WAIT_STEP_MS = 1, // sleep between looks at a playing effect
+    EFFECT_WAIT_STEP_MS = 1,             // sleep between looks at a playing effect
+    EFFECT_MAX_BYTES = 16 * 1024 * 1024, // larger effect files are refused unread
+    EFFECT_MIN_RATE = 4000,              // sample rates the mixer converts safely
+    EFFECT_MAX_RATE = 192000,
+    EFFECT_MAX_MS = 10000, // longer effects would hold the game (and memory) for too long
+    WAV_FORMAT_PCM = 1,    // the only sample encoding accepted
 };
 
 int channel = -1;
@@ -26,17 +36,102 @@ static bool format_path(const char *dir, const char *name) {
     return true;
 }
 
+static uint32_t le16(const uint8_t *p) {
+    return p[0] | (uint32_t)p[1] << 8;
+}
+
+static uint32_t le32(const uint8_t *p) {
+    return le16(p) | le16(p + 2) << 16;
+}
+
+// Chunks the sound loader passes over before the format chunk.
+static bool skipped_before_format(const uint8_t *id) {
+    return !memcmp(id, "fact", 4) || !memcmp(id, "LIST", 4) || !memcmp(id, "bext", 4) ||
+           !memcmp(id, "JUNK", 4);
+}
+
+int effect_header_ok(const uint8_t *bytes, size_t size) {
+    if (size < 12 || memcmp(bytes, "RIFF", 4) != 0 || memcmp(bytes + 8, "WAVE", 4) != 0)
+        return 0;
+    // Chunks are walked as the sound loader walks them: one after another,
+    // without padding. Every chunk must lie inside the file.
+    size_t at = 12;
+    const uint8_t *format = nullptr;
+    while (at + 8 <= size) {
+        const uint8_t *id = bytes + at;
+        size_t length = le32(bytes + at + 4);
+        size_t body = at + 8;
+        if (length > size - body)
+            return 0;
+        if (!format) {
+            if (memcmp(id, "fmt ", 4) == 0) {
+                if (length < 16)
+                    return 0;
+                format = bytes + body;
+            } else if (!skipped_before_format(id)) {
+                return 0;
+            }
+        } else if (memcmp(id, "data", 4) == 0) {
+            uint32_t channels = le16(format + 2);
+            uint32_t rate = le32(format + 4);
+            uint32_t bits = le16(format + 14);
+            // Plain PCM of 8 or 16 bits, mono or stereo, at a rate the
+            // conversion to the device handles, and at most EFFECT_MAX_MS
+            // long: anything else (compressed encodings, other depths, 0 or
+            // many channels, rates so far from the device's that the
+            // conversion overruns its filter table) is refused.
+            if (le16(format) != WAV_FORMAT_PCM || (channels != 1 && channels != 2) ||
+                (bits != 8 && bits != 16) || rate < EFFECT_MIN_RATE || rate > EFFECT_MAX_RATE)
+                return 0;
+            uint64_t bytes_per_second = (uint64_t)rate * channels * (bits / 8);
+            return (uint64_t)length * 1000 <= bytes_per_second * EFFECT_MAX_MS;
+        }
+        at = body + length;
+    }
+    return 0;
+}
+
+// Reads the effect file whole into memory; null when it cannot be read, is
+// not a regular file, is larger than EFFECT_MAX_BYTES or fails the header check.
+static uint8_t *read_effect(const char *path, size_t *size) {
+    int fd = open_regular_file(path);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    uint8_t *bytes = nullptr;
+    if (fstat(fd, &st) == 0 && st.st_size <= EFFECT_MAX_BYTES)
+        bytes = static_cast<uint8_t *>(malloc(st.st_size > 0 ? st.st_size : 1));
+    size_t got = 0;
+    while (bytes && got < (size_t)st.st_size) {
+        ssize_t n = read(fd, bytes + got, st.st_size - got);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    close(fd);
+    if (bytes && !effect_header_ok(bytes, got)) {
+        free(bytes);
+        bytes = nullptr;
+    }
+    *size = got;
+    return bytes;
+}
+
 void play_effect(const char *name) {
     if (effect_hook)
         effect_hook(name);
     channel = -1;
     if (!format_path("data/sound/", name))
         return;
-    // Without an audio device or the file there is no chunk and nothing to wait for.
-    SDL_RWops *file = SDL_RWFromFile(sound_path, "rb");
-    if (!file)
+    // Without an audio device, or without a file that passes the checks,
+    // there is no chunk and nothing to wait for. The file is read anew on
+    // every play.
+    size_t size;
+    uint8_t *bytes = read_effect(sound_path, &size);
+    if (!bytes)
         return;
-    effect_chunk = Mix_LoadWAV_RW(file, 1);
+    effect_chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes, (int)size), 1);
+    free(bytes);
     if (!effect_chunk)
         return;
     channel = Mix_PlayChannelTimed(-1, effect_chunk, 0, -1);
@@ -57,7 +152,11 @@ void play_music(const char *name) {
     }
     if (!format_path("data/sound/music/", name))
         return;
-    current_music = Mix_LoadMUS(sound_path);
+    // The mixer reads the piece from a source opened here, so that a pipe
+    // or a device in its place is refused as a missing file is.
+    SDL_RWops *source = open_regular_source(sound_path);
+    if (source)
+        current_music = Mix_LoadMUSType_RW(source, MUS_MID, 1);
     if (current_music)
         Mix_PlayMusic(current_music, -1);
 }

@@ -1,5 +1,7 @@
 // Blocking sound effects and looping music.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 
 // The mixer's handle types, declared here so that callers need no SDL header.
 struct Mix_Chunk;
@@ -12,7 +14,12 @@ extern char sound_path[32];                   // full path of the file being loa
 extern char music_name[19];                   // music file name of the current background
 extern void (*effect_hook)(const char *name); // if set, told of every effect played (tests)
 
-// Plays "data/sound/<name>" once and returns when it has finished.
+// Plays "data/sound/<name>" once and returns when it has finished; a file
+// that is not a regular file or fails effect_header_ok plays nothing.
 void play_effect(const char *name);
 // Replaces the music with "data/sound/music/<name>", looping for ever.
 void play_music(const char *name);
+// 1 when bytes hold a WAV file the mixer converts safely: PCM of 8 or 16
+// bits, one or two channels, 4000 to 192000 Hz, at most 10 s long, every
+// chunk inside the file; else 0.
+int effect_header_ok(const uint8_t *bytes, size_t size);

@@ -373,3 +373,62 @@ TEST_F(MainLoopTest, JoystickButtonsReachTheLoop) {
 }
 
 } // namespace
+
+namespace {
+
+// A clock that moves 40 ms at every look, so that a held key repeats at
+// every pump; it tells the window it lost its focus (as the platform would)
+// at its tenth look, and stops moving after 2000 looks so that a repeat the
+// focus loss failed to stop still lets the drain end.
+Uint32 clock_ms;
+int clock_looks;
+Uint8 focus_state;
+Uint32 focus_loss_clock() {
+    if (++clock_looks == 10) {
+        SDL_Event event = {};
+        event.type = SDL_ACTIVEEVENT;
+        event.active.gain = 0;
+        event.active.state = focus_state;
+        SDL_PushEvent(&event);
+    }
+    if (clock_looks < 2000)
+        clock_ms += 40;
+    return clock_ms;
+}
+
+} // namespace
+
+// A key whose release never comes (it happened outside the window) stops
+// repeating when the window loses the keyboard, the pointer or is iconified:
+// the drain ends, nothing is held any more, and Escape then ends the game.
+TEST_F(MainLoopTest, FocusLossStopsTheRepeatOfAKeyNeverReleased) {
+    const Uint8 states[] = {SDL_APPINPUTFOCUS, SDL_APPMOUSEFOCUS, SDL_APPACTIVE};
+    for (Uint8 state : states) {
+        SCOPED_TRACE("focus lost: state " + std::to_string(state));
+        focus_state = state;
+        clock_ms = 100000;
+        clock_looks = 0;
+        input_ticks = focus_loss_clock;
+        SDL_Event event = {};
+        event.type = SDL_KEYDOWN;
+        event.key.keysym.sym = SDLK_F1; // switches tile sets at every repeat
+        ASSERT_EQ(SDL_PushEvent(&event), 0);
+        LoopState state_of_loop = {0, 0};
+        effects.clear();
+        // Passes until the focus is lost; the one that sees the loss must end
+        // its drain although the repeat was firing at every pump.
+        for (int pass = 0; pass < 50 && clock_looks < 10; pass++)
+            main_loop_pass(&state_of_loop);
+        EXPECT_GE(effects.size(), 2u) << "the key did not repeat before the focus loss";
+        EXPECT_LT(clock_looks, 100) << "the repeat went on after the focus loss";
+        EXPECT_EQ(repeat_active, 0);
+        EXPECT_EQ(held_count, 0);
+        EXPECT_EQ(queue_pop(), -1);
+
+        push_key_press(SDLK_ESCAPE);
+        EXPECT_EQ(main_loop(), 0);
+        EXPECT_EQ(quit_requested, 1);
+        quit_requested = 0;
+        input_ticks = SDL_GetTicks;
+    }
+}
