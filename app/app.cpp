@@ -8,6 +8,7 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 #include "gfx/render.h"
 #include "input/input.h"
 
@@ -29,13 +30,6 @@ enum {
     EXIT_NO_TILE_SET = 2,
     EXIT_NO_MEMORY = 1,
     NO_MEMORY_SHADOW_MASK = 20, // site code of the out-of-memory report
-    CODE_RETURN = 13,
-    CODE_ESCAPE = 27,
-    CODE_F1 = 384,
-    CODE_F2 = 385,
-    CODE_LEFT = 400,
-    CODE_RIGHT = 401,
-    CODE_POINTER = 0x400, // set in the first value of every pointer record
     HISTORY_UNDO = 1,
     HISTORY_REDO = -1,
 };
@@ -92,7 +86,7 @@ void start_up() {
     gettimeofday(&now, nullptr);
     srand((unsigned)(now.tv_sec + now.tv_usec));
 
-    init_video(640, 480);
+    init_video(WORK_WIDTH, WORK_HEIGHT);
     atexit(on_exit);
 
     TTF_Init();
@@ -120,7 +114,7 @@ void start_up() {
 
 // Acts on one input code popped from the queue.
 static void dispatch(int32_t code, LoopState *state) {
-    if (code & CODE_POINTER) {
+    if (code & POINTER_BIT) {
         // A pointer record: the next two values are coordinates, not codes.
         // Records are queued whole, so both are already waiting.
         int32_t x = queue_pop();

@@ -33,6 +33,8 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
+#include "input/input.h"
 #include "gfx/render.h"
 #include "reference_frame.h"
 #include "test_assets.h"
@@ -161,7 +163,7 @@ void click(int code, int x, int y) {
 
     click_tile(code, x, y);
 
-    if (code != 1024) {
+    if (code != POINTER_PRESS) {
         HARNESS_CHECK(board.move_count == before);
         return;
     }
@@ -224,16 +226,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             int n = free_tiles(free_now);
             int pick = next_byte(&r);
             int spot = next_byte(&r);
-            int code = 1024;
+            int code = POINTER_PRESS;
             if ((op & 7) == 3)
-                code = (op & 0x30) == 0x10 ? 1027 : (op & 0x30) == 0x20 ? 1030 : 1024;
+                code = (op & 0x30) == 0x10   ? POINTER_RELEASE
+                       : (op & 0x30) == 0x20 ? POINTER_MOTION
+                                             : POINTER_PRESS;
             if (n > 0) {
                 const Tile *t = &board.tiles[free_now[pick % n]];
                 // Tiles hold their positions from the deal on, frame or no
                 // frame, so an early press hits what is drawn.
-                HARNESS_CHECK(t->screen_x == t->col * 21 + t->layer * 4 + 2);
-                HARNESS_CHECK(t->screen_y == t->row * 24 - t->layer * 4 + 10);
-                click(code, t->screen_x + spot % 40, t->screen_y + (spot * 7) % 46);
+                HARNESS_CHECK(t->screen_x ==
+                              t->col * TILE_STEP_X + t->layer * LAYER_SHIFT + BOARD_LEFT);
+                HARNESS_CHECK(t->screen_y ==
+                              t->row * TILE_STEP_Y - t->layer * LAYER_SHIFT + BOARD_TOP);
+                click(code, t->screen_x + spot % FACE_W, t->screen_y + (spot * 7) % FACE_H);
             } else {
                 click(code, spot, pick);
             }
@@ -242,7 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         case 4: {
             int x = next_byte(&r) * 3 - 64;
             int y = next_byte(&r) * 2 - 16;
-            click(op & 0x10 ? 1024 : 1030, x, y);
+            click(op & 0x10 ? POINTER_PRESS : POINTER_MOTION, x, y);
             break;
         }
         case 5: {

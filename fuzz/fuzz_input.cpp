@@ -14,6 +14,7 @@
 #include "fuzz/harness.h"
 #include "app/app.h"
 #include "input/input.h"
+#include "gfx/geometry.h"
 #include <SDL.h>
 
 namespace {
@@ -69,15 +70,15 @@ SDLMod pick_mod(FuzzBytes *r) {
 }
 
 bool valid_key_code(int32_t v) {
-    return v >= 0 && v < 1024;
+    return v >= 0 && v < POINTER_BIT;
 }
 
 bool valid_pointer_code(int32_t v) {
-    return v == 1024 || v == 1027 || v == 1030;
+    return v == POINTER_PRESS || v == POINTER_RELEASE || v == POINTER_MOTION;
 }
 
 bool valid_coordinate(int32_t v) {
-    return v >= 0 && v <= 2 * 65535 && v % 2 == 0;
+    return v >= 0 && v <= SAMPLING * 65535 && v % SAMPLING == 0;
 }
 
 // The ring holds whole records only: walking it from tail to head, every
@@ -89,7 +90,7 @@ void check_state() {
     while (i != queue_head) {
         int32_t v = input_queue[i];
         i = (i + 1) & 63;
-        if (v & 0x400) {
+        if (v & POINTER_BIT) {
             HARNESS_CHECK(valid_pointer_code(v));
             for (int k = 0; k < 2; ++k) {
                 HARNESS_CHECK(i != queue_head);
@@ -120,7 +121,7 @@ void consume(int n) {
             HARNESS_CHECK(v == -1 && queue_head == queue_tail);
             return;
         }
-        if (v & 0x400) {
+        if (v & POINTER_BIT) {
             HARNESS_CHECK(valid_pointer_code(v));
             int32_t x = queue_pop();
             int32_t y = queue_pop();

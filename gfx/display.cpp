@@ -1,5 +1,6 @@
 // Display set-up, the work surface, the colour tables and presentation.
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include "input/input.h"
 #include <SDL_mixer.h>
 #include <cstdio>
@@ -21,9 +22,6 @@ SDL_Joystick *joystick = nullptr;
 unsigned long frames_presented = 0;
 
 enum {
-    DISPLAY_WIDTH = 320,
-    DISPLAY_HEIGHT = 240,
-    DISPLAY_BPP = 16,
     COLOUR_VALUES = 65536, // entries of each colour table, one per pixel value
     NO_MEMORY_TABLES = 5,  // site code of the out-of-memory report
     EXIT_SDL_FAILED = 1,
@@ -116,6 +114,8 @@ static int present_count = 0;
 static bool present_limited = false;
 static bool present_overflow = false;
 
+static_assert(SAMPLING == 2, "the copy below takes every second pixel of every second row");
+
 // Copies every second pixel of every second work row onto display columns
 // x0..x1-1 of rows y0..y1-1 (already within both surfaces).
 static void halve_onto_display(int x0, int y0, int x1, int y1) {
@@ -197,8 +197,8 @@ void present_frame() {
     if (surface_locked && SDL_MUSTLOCK(work_surface))
         SDL_UnlockSurface(work_surface);
     surface_locked = 0;
-    int columns = screen->w < work_width / 2 ? screen->w : work_width / 2;
-    int rows = screen->h < work_height / 2 ? screen->h : work_height / 2;
+    int columns = screen->w < work_width / SAMPLING ? screen->w : work_width / SAMPLING;
+    int rows = screen->h < work_height / SAMPLING ? screen->h : work_height / SAMPLING;
     if (present_limited && !present_overflow) {
         for (int i = 0; i < present_count; ++i) {
             SDL_Rect *r = &present_rects[i];

@@ -15,6 +15,7 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 
 #include <climits>
 #include <cstddef>
@@ -23,14 +24,8 @@
 
 namespace {
 
-const int LAYER_PASSES = 7; // layers 0..6 are drawn
-const int SHADOW_STEP = 8;  // shadow offset per layer of height difference
-const int FACE_W = 40;      // face picture size
-const int FACE_H = 46;
-const int CELL_W = 42; // face grid cell in the tile-set picture
-const int CELL_H = 48;
-const int FACES_ACROSS = 9;
-const int FACE_COUNT = 44;       // faces of a tile set, converted to pixel values on loading
+const int LAYER_PASSES = 7;      // layers 0..6 are drawn
+const int SHADOW_STEP = 8;       // shadow offset per layer of height difference
 const int TEXT_FROM_RIGHT = 280; // status text anchor, from the right and bottom edges
 const int TEXT_FROM_BOTTOM = 80;
 // The status line never reaches beyond its anchor's distance from the right

@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 
 enum {
     QUEUE_SLOTS = 64,       // ring size; one slot always stays empty
@@ -14,9 +15,6 @@ enum {
     KEY_MAP_END = 0xFFFFFF, // sym of the row that ends key_map
     CODE_ALT = 0x200,       // added to a key's code when Alt is held
     CODE_CTRL_MASK = 0x1F,  // a key's code is cut to this when Ctrl is held
-    POINTER_PRESS = 1024,   // pointer record codes; two coordinates follow
-    POINTER_RELEASE = 1027,
-    POINTER_MOTION = 1030,
     STICK_FAR = 16384,      // stick deflection that counts as a direction
     STICK_DIAGONAL = 11585, // sideways deflection a diagonal needs
 };
@@ -255,30 +253,30 @@ static void queue_pointer(int32_t code, Uint16 x, Uint16 y) {
     if (queue_free() < 3)
         return;
     queue_push(code);
-    queue_push(x * 2);
-    queue_push(y * 2);
+    queue_push(x * SAMPLING);
+    queue_push(y * SAMPLING);
 }
 
 // Joystick buttons act as keys: the synthetic press and release pass
 // through the same translation, so a button gives one code and never repeats.
 static void joy_button_down(int button) {
     switch (button) {
-    case 0:
+    case JOY_LEFT:
         push_key_press(SDLK_LEFT);
         break;
-    case 3:
+    case JOY_RIGHT:
         push_key_press(SDLK_RIGHT);
         break;
-    case 4:
+    case JOY_F1:
         push_key_press(SDLK_F1);
         break;
-    case 5:
+    case JOY_F2:
         push_key_press(SDLK_F2);
         break;
-    case 8:
+    case JOY_RETURN:
         push_key_press(SDLK_RETURN);
         break;
-    case 9:
+    case JOY_ESCAPE:
         push_key_press(SDLK_ESCAPE);
         break;
     default:

@@ -3,6 +3,32 @@
 #include <SDL.h>
 #include <cstdint>
 
+// Input codes the game acts on. Key codes stay below 1024; a pointer record
+// is a code with POINTER_BIT set followed by two values, the work-surface
+// point x * SAMPLING and y * SAMPLING.
+enum {
+    CODE_RETURN = 13,
+    CODE_ESCAPE = 27,
+    CODE_F1 = 384,
+    CODE_F2 = 385,
+    CODE_LEFT = 400,
+    CODE_RIGHT = 401,
+    POINTER_BIT = 0x400,  // set in the first value of every pointer record
+    POINTER_PRESS = 1024, // pointer records, whatever the button
+    POINTER_RELEASE = 1027,
+    POINTER_MOTION = 1030,
+};
+
+// Joystick buttons that act as keys; all others do nothing.
+enum {
+    JOY_LEFT = 0,   // acts as Left: undo
+    JOY_RIGHT = 3,  // acts as Right: redo
+    JOY_F1 = 4,     // acts as F1: next tile set
+    JOY_F2 = 5,     // acts as F2: next background
+    JOY_RETURN = 8, // acts as Return: new deal
+    JOY_ESCAPE = 9, // acts as Escape: quit
+};
+
 struct KeyMapEntry {
     int32_t sym;          // SDLKey value
     int32_t plain_code;   // code without Shift

@@ -4,6 +4,7 @@
 #include "assets/pcx.h"
 #include "frame_setup.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include "pnm_read.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,6 @@ namespace {
 
 const int TILESETS = 3;
 const int BACKGROUNDS = 4;
-const int FACE_W = 40, FACE_H = 46, CELL_W = 42, CELL_H = 48;
 
 std::string tileset_path(int i) {
     return "data/image/tiles" + std::to_string(i) + ".pcx";

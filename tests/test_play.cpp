@@ -3,6 +3,8 @@
 #include "game/deal.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "gfx/geometry.h"
+#include "input/input.h"
 #include "sound/sound.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -30,7 +32,7 @@ int find_tile(int col, int row, int layer) {
 // Presses the middle of a tile's hit area.
 int press(int index) {
     const Tile &t = board.tiles[index];
-    return click_tile(1024, t.screen_x + 20, t.screen_y + 23);
+    return click_tile(POINTER_PRESS, t.screen_x + 20, t.screen_y + 23);
 }
 
 bool selected(int index) {
@@ -69,13 +71,13 @@ class Play : public testing::Test {
 
 TEST_F(Play, PressesOutsideFreeTilesChangeNothing) {
     Board before = board;
-    EXPECT_EQ(click_tile(1024, 639, 479), 0);
-    EXPECT_EQ(click_tile(1024, 0, 0), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 639, 479), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 0, 0), 0);
     // (26, 7) lies under the point alone and is held on both sides.
-    EXPECT_EQ(click_tile(1024, 560, 200), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 560, 200), 0);
     // Releases and motions are not presses.
-    EXPECT_EQ(click_tile(1027, 64, 30), 0);
-    EXPECT_EQ(click_tile(1030, 64, 30), 0);
+    EXPECT_EQ(click_tile(POINTER_RELEASE, 64, 30), 0);
+    EXPECT_EQ(click_tile(POINTER_MOTION, 64, 30), 0);
     EXPECT_TRUE(effects.empty());
     EXPECT_STREQ(status_text, "Click on a tile");
     for (int i = 0; i < 144; ++i)
@@ -85,12 +87,12 @@ TEST_F(Play, PressesOutsideFreeTilesChangeNothing) {
 
 TEST_F(Play, HitAreaIsTheFaceMovedRightAndUp) {
     const Tile &t = board.tiles[left]; // screen position (44, 10)
-    EXPECT_EQ(click_tile(1024, t.screen_x - 1, t.screen_y), 0);
-    EXPECT_EQ(click_tile(1024, t.screen_x + 40, t.screen_y), 0);
-    EXPECT_EQ(click_tile(1024, t.screen_x, t.screen_y + 46), 0);
-    EXPECT_EQ(click_tile(1024, t.screen_x, t.screen_y), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x - 1, t.screen_y), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x + 40, t.screen_y), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x, t.screen_y + 46), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x, t.screen_y), 1);
     EXPECT_TRUE(selected(left));
-    EXPECT_EQ(click_tile(1024, t.screen_x + 39, t.screen_y + 45), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x + 39, t.screen_y + 45), 1);
     EXPECT_FALSE(selected(left));
 }
 
@@ -209,7 +211,7 @@ TEST_F(Play, UndoKeepsTheSelection) {
 TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
     for (int i = 0; i < 144; ++i)
         board.tiles[i].flags &= ~TILE_BLOCKED; // stale: every tile looks free
-    EXPECT_EQ(click_tile(1024, 560, 200), 0) << "(26, 7) is held on both sides";
+    EXPECT_EQ(click_tile(POINTER_PRESS, 560, 200), 0) << "(26, 7) is held on both sides";
 
     int under = find_tile(12, 6, 3);
     ASSERT_EQ(press(top), 1);
@@ -220,7 +222,7 @@ TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
     ASSERT_EQ(board.tiles[under].flags & TILE_BLOCKED, 0);
     ASSERT_EQ(undo_pair(), 1);
     // (270, 145) lies on (12, 6) layer 3 only, which the top tile covers again.
-    EXPECT_EQ(click_tile(1024, 270, 145), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 270, 145), 0);
     EXPECT_FALSE(selected(under));
 }
 
@@ -239,7 +241,7 @@ TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
     // Two overlapping free tiles of one layer: the lower index wins.
     put(10, 4, 0, 0);
     put(20, 5, 1, 0);
-    EXPECT_EQ(click_tile(1024, 110, 40), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 110, 40), 1);
     EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
 
@@ -248,7 +250,7 @@ TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
         board.tiles[i].flags = TILE_REMOVED;
     put(10, 4, 0, 0);
     put(20, 5, 2, 1);
-    EXPECT_EQ(click_tile(1024, 115, 54), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 115, 54), 1);
     EXPECT_TRUE(board.tiles[20].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[10].flags & TILE_SELECTED);
 
@@ -256,7 +258,7 @@ TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
         board.tiles[i].flags = TILE_REMOVED;
     put(10, 5, 2, 1);
     put(20, 4, 0, 0);
-    EXPECT_EQ(click_tile(1024, 115, 54), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 115, 54), 1);
     EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
     status_text = "Click on a tile";
@@ -266,7 +268,7 @@ TEST(PlayStart, FirstPressAfterADealUsesValidPositions) {
     srand(11);
     deal_board();
     // Nothing has been drawn: the positions come from the deal.
-    EXPECT_EQ(click_tile(1024, 45, 11), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 45, 11), 1);
     EXPECT_TRUE(board.tiles[0].flags & TILE_SELECTED);
     status_text = "Click on a tile";
 }

@@ -5,6 +5,7 @@
 #include "game/deal.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "input/input.h"
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ bool is_free(int index) {
 
 int press(int index) {
     const Tile *t = &board.tiles[index];
-    return click_tile(1024, t->screen_x + 20, t->screen_y + 20);
+    return click_tile(POINTER_PRESS, t->screen_x + 20, t->screen_y + 20);
 }
 
 // Removes two tiles through the history, as a matched pair would.

@@ -1,5 +1,6 @@
 // Sound effects and music, played into a file through SDL's disk audio driver.
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include "sound/sound.h"
 #include <gtest/gtest.h>
 #include <SDL_mixer.h>
@@ -135,7 +136,7 @@ class Sound : public testing::Test {
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", output_path.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "100", 1); // ms per buffer of 186 ms
-        init_video(640, 480);
+        init_video(WORK_WIDTH, WORK_HEIGHT);
     }
     static void TearDownTestSuite() {
         Mix_HaltMusic();

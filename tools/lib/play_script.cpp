@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "game/board.h"
 #include "game/freedom.h"
+#include "gfx/geometry.h"
 #include "input/input.h"
 #include "tile_points.h"
 #include "wav_write.h"
@@ -144,7 +145,7 @@ void click_free_tile(uint32_t *rng, ScriptStats *stats) {
     int free_now[BOARD_TILES];
     int n = free_tiles(free_now);
     if (n == 0) {
-        tap_pointer(rng, below(rng, 320), below(rng, 240));
+        tap_pointer(rng, below(rng, DISPLAY_WIDTH), below(rng, DISPLAY_HEIGHT));
         stats->other_clicks++;
         return;
     }
@@ -253,17 +254,17 @@ void queue_random_action(uint32_t *rng, const ActionMix *mix, ScriptStats *stats
     if ((r -= mix->tile_clicks) < 0) {
         click_free_tile(rng, stats);
     } else if ((r -= mix->other_clicks) < 0) {
-        tap_pointer(rng, below(rng, 320), below(rng, 240));
+        tap_pointer(rng, below(rng, DISPLAY_WIDTH), below(rng, DISPLAY_HEIGHT));
         stats->other_clicks++;
     } else if ((r -= mix->undos) < 0) {
         if (below(rng, 3) == 0)
-            push_joy_button(rng, 0);
+            push_joy_button(rng, JOY_LEFT);
         else
             tap_key(SDLK_LEFT, KMOD_NONE);
         stats->undos++;
     } else if ((r -= mix->redos) < 0) {
         if (below(rng, 3) == 0)
-            push_joy_button(rng, 3);
+            push_joy_button(rng, JOY_RIGHT);
         else
             tap_key(SDLK_RIGHT, KMOD_NONE);
         stats->redos++;
@@ -274,7 +275,7 @@ void queue_random_action(uint32_t *rng, const ActionMix *mix, ScriptStats *stats
         tap_key(SDLK_F1, KMOD_NONE);
         stats->tile_sets++;
     } else if ((r -= mix->backgrounds) < 0) {
-        push_joy_button(rng, 5);
+        push_joy_button(rng, JOY_F2);
         stats->backgrounds++;
     } else {
         random_key(rng, stats);
