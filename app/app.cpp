@@ -2,6 +2,7 @@
 // hand-over to the handheld's launcher at exit.
 #include "app/app.h"
 
+#include "app/fatal.h"
 #include "assets/cycle.h"
 #include "game/board.h"
 #include "game/deal.h"
@@ -27,9 +28,6 @@ TTF_Font *font;
 
 enum {
     FONT_SIZE = 24,
-    EXIT_NO_TILE_SET = 2,
-    EXIT_NO_MEMORY = 1,
-    NO_MEMORY_SHADOW_MASK = 20, // site code of the out-of-memory report
     HISTORY_UNDO = 1,
     HISTORY_REDO = -1,
 };
@@ -101,10 +99,8 @@ void start_up() {
     }
 
     shadow_mask = (uint8_t *)malloc(work_height * (work_width + 7) / 8);
-    if (!shadow_mask) {
-        printf("No memory: %d\n", NO_MEMORY_SHADOW_MASK);
-        exit(EXIT_NO_MEMORY);
-    }
+    if (!shadow_mask)
+        out_of_memory(NO_MEMORY_SHADOW_MASK);
 
     fill_rect(0, 0, work_width, work_height, 60, 84, 12);
     status_text = "Click on a tile";
@@ -180,5 +176,5 @@ int main_loop() {
     LoopState state = {1, 0};
     while (!quit_requested)
         main_loop_pass(&state);
-    return 0;
+    return EXIT_NORMAL;
 }

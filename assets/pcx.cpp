@@ -5,6 +5,7 @@
 // Header words are assembled from single bytes, low byte first, so the
 // reader gives the same result on little- and big-endian hosts.
 #include "assets/pcx.h"
+#include "app/fatal.h"
 
 #include "gfx/display.h"
 
@@ -37,10 +38,8 @@ uint8_t scan_line[SCAN_LINE_MAX];
 void reader_reset() {
     if (!reader.buffer) {
         reader.buffer = static_cast<uint8_t *>(malloc(READ_BLOCK));
-        if (!reader.buffer) {
-            printf("No memory: %d\n", 1);
-            exit(1);
-        }
+        if (!reader.buffer)
+            out_of_memory(NO_MEMORY_READER);
     }
     reader.count = 0;
     reader.hit_end = false;

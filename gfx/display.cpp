@@ -1,5 +1,6 @@
 // Display set-up, the work surface, the colour tables and presentation.
 #include "gfx/display.h"
+#include "app/fatal.h"
 #include "gfx/geometry.h"
 #include "input/input.h"
 #include <SDL_mixer.h>
@@ -23,10 +24,6 @@ unsigned long frames_presented = 0;
 
 enum {
     COLOUR_VALUES = 65536, // entries of each colour table, one per pixel value
-    NO_MEMORY_TABLES = 5,  // site code of the out-of-memory report
-    EXIT_SDL_FAILED = 1,
-    EXIT_NO_MEMORY = 1,
-    EXIT_NO_DISPLAY = 5,
     AUDIO_RATE = 22050,
     AUDIO_CHANNELS = 2,
     AUDIO_BUFFER = 4096,
@@ -58,10 +55,8 @@ void init_video(int width, int height) {
 
     shade_table = (uint16_t *)malloc(COLOUR_VALUES * sizeof(uint16_t));
     light_table = shade_table ? (uint16_t *)malloc(COLOUR_VALUES * sizeof(uint16_t)) : nullptr;
-    if (!shade_table || !light_table) {
-        printf("No memory: %d\n", NO_MEMORY_TABLES);
-        exit(EXIT_NO_MEMORY);
-    }
+    if (!shade_table || !light_table)
+        out_of_memory(NO_MEMORY_COLOUR_TABLES);
 
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_JOYSTICK) < 0) {
         fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());

@@ -1,6 +1,7 @@
 // Drawing primitives on the 640x480 work surface: fills, paletted copies,
 // table remaps, the one-bit shadow mask, screen slots and text.
 #include "gfx/draw.h"
+#include "app/fatal.h"
 
 #include "assets/pcx.h"
 #include "gfx/display.h"
@@ -19,7 +20,6 @@ unsigned long background_saves = 0;
 namespace {
 
 const int SLOT_COUNT = 8;
-const int NO_MEMORY_SLOT = 25; // site code of the out-of-memory report
 const int TEXT_BUFFER = 1024;
 
 // Start of work-surface row y.
@@ -579,10 +579,8 @@ void save_screen(int slot) {
     size_t row_bytes = static_cast<size_t>(work_width) * 2;
     if (!screen_slots[slot]) {
         screen_slots[slot] = static_cast<uint16_t *>(malloc(row_bytes * work_height));
-        if (!screen_slots[slot]) {
-            printf("No memory: %d\n", NO_MEMORY_SLOT);
-            exit(1);
-        }
+        if (!screen_slots[slot])
+            out_of_memory(NO_MEMORY_SCREEN_SLOT);
     }
     for (int y = 0; y < work_height; y++)
         memcpy(screen_slots[slot] + static_cast<size_t>(y) * work_width, work_row(y), row_bytes);
