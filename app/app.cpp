@@ -12,9 +12,9 @@
 #include "gfx/geometry.h"
 #include "gfx/render.h"
 #include "input/input.h"
+#include "sound/sound.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <SDL_ttf.h>
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +63,7 @@ static void keep_files_from_launcher() {
 }
 
 void on_exit() {
-    Mix_CloseAudio();
+    close_audio();
     SDL_Quit();
     // Without the launcher's folder there is nothing to start; a program of
     // that name in the current folder must not be run in its place.

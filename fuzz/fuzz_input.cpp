@@ -13,7 +13,7 @@
 //   12 move the analogue stick (x and y, two bytes each)
 #include "fuzz/harness.h"
 #include "app/app.h"
-#include "input/input.h"
+#include "input/input_internal.h"
 #include "gfx/geometry.h"
 #include <SDL.h>
 

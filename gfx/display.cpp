@@ -3,7 +3,7 @@
 #include "app/fatal.h"
 #include "gfx/geometry.h"
 #include "input/input.h"
-#include <SDL_mixer.h>
+#include "sound/sound.h"
 #include <cstdio>
 #include <cstdlib>
 #ifdef __SSE2__
@@ -24,10 +24,7 @@ unsigned long frames_presented = 0;
 
 enum {
     COLOUR_VALUES = 65536, // entries of each colour table, one per pixel value
-    AUDIO_RATE = 22050,
-    AUDIO_CHANNELS = 2,
-    AUDIO_BUFFER = 4096,
-    PRESENT_RECTS = 64, // rectangles one present can be limited to; more show the whole display
+    PRESENT_RECTS = 64,    // rectangles one present can be limited to; more show the whole display
 };
 
 // A 32-bit store that may overlay 16-bit pixels without breaking aliasing rules.
@@ -48,8 +45,7 @@ static void build_colour_tables(SDL_PixelFormat *f) {
 }
 
 void init_video(int width, int height) {
-    queue_head = 0;
-    queue_tail = 0;
+    clear_input_queue();
     work_width = width;
     work_height = height;
 
@@ -78,12 +74,8 @@ void init_video(int width, int height) {
         exit(EXIT_NO_DISPLAY);
     }
 
-    if (Mix_OpenAudio(AUDIO_RATE, AUDIO_S16LSB, AUDIO_CHANNELS, AUDIO_BUFFER) != 0)
-        fprintf(stderr, "Couldn't initialize audio: %s\n", SDL_GetError());
-
-    joystick = SDL_JoystickOpen(0);
-    if (!joystick)
-        fprintf(stderr, "Couldn't open joystick: %s\n", SDL_GetError());
+    open_audio();
+    joystick = open_joystick();
 
     work_pitch = work_surface->pitch;
     work_pixels = (uint16_t *)work_surface->pixels;

@@ -1,10 +1,12 @@
 // Input translation: keys, joystick buttons, the analogue stick and the
 // pointer become one stream of integer codes in a 64-slot ring.
-#include "input/input.h"
+#include "input/input_internal.h"
 
 #include "app/app.h"
 #include "gfx/display.h"
 #include "gfx/geometry.h"
+
+#include <cstdio>
 
 enum {
     QUEUE_SLOTS = 64,       // ring size; one slot always stays empty
@@ -324,4 +326,16 @@ void poll_input() {
         return;
     repeat_due = (int32_t)((Uint32)repeat_due + REPEAT_STEP);
     queue_push(repeat_code);
+}
+
+void clear_input_queue() {
+    queue_head = 0;
+    queue_tail = 0;
+}
+
+SDL_Joystick *open_joystick() {
+    SDL_Joystick *stick = SDL_JoystickOpen(0);
+    if (!stick)
+        fprintf(stderr, "Couldn't open joystick: %s\n", SDL_GetError());
+    return stick;
 }

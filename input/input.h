@@ -29,32 +29,13 @@ enum {
     JOY_ESCAPE = 9, // acts as Escape: quit
 };
 
-struct KeyMapEntry {
-    int32_t sym;          // SDLKey value
-    int32_t plain_code;   // code without Shift
-    int32_t shifted_code; // code with Shift
-};
-
-extern int32_t input_queue[64];     // ring of pending input codes
-extern int32_t queue_head;          // next slot to write
-extern int32_t queue_tail;          // next slot to read
-extern int32_t held_keys[32];       // plain codes of the keys held down
-extern int32_t held_count;          // valid entries of held_keys
-extern uint8_t repeat_active;       // auto-repeat armed
-extern int32_t repeat_due;          // SDL_GetTicks time after which the next repeat fires
-extern int32_t repeat_code;         // code auto-repeat appends
-extern int32_t dpad_bits;           // virtual stick buttons down at the last read_stick
-extern const KeyMapEntry key_map[]; // 77 rows and an end row with sym 0xFFFFFF
-extern Uint32 (*input_ticks)(); // the clock auto-repeat reads; SDL_GetTicks unless a test sets it
-extern Sint16 (*stick_axis)(int axis); // reads axis 0 (x) or 1 (y) of the stick, 0 without one
-
+// Pumps the platform's events into the queue; call before every queue_pop.
 void poll_input();
+// The oldest pending value, or -1 when the queue is empty.
 int32_t queue_pop();
-void queue_push(int32_t code);
-// Sets *code and *plain (both -1 for a key without a row).
-void translate_key(SDLKey sym, SDLMod mod, int32_t *code, int32_t *plain);
-void handle_key(SDLKey sym, SDLMod mod, int pressed);
+// 1 when a key with that plain code is held down, else 0.
 int is_key_held(int32_t plain);
-void read_stick();
-void push_key_press(SDLKey sym);
-void push_joy_button(int button, int pressed);
+// Empties the queue; init_video's first step.
+void clear_input_queue();
+// Opens joystick 0 for init_video, or reports why not and returns null.
+SDL_Joystick *open_joystick();

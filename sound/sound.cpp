@@ -6,6 +6,9 @@
 
 enum {
     EFFECT_WAIT_STEP_MS = 1, // sleep between looks at a playing effect
+    AUDIO_RATE = 22050,      // samples per second
+    AUDIO_CHANNELS = 2,
+    AUDIO_BUFFER = 4096, // samples the mixer fills at a time
 };
 
 int channel = -1;
@@ -60,4 +63,13 @@ void play_music(const char *name) {
     current_music = Mix_LoadMUS(sound_path);
     if (current_music)
         Mix_PlayMusic(current_music, -1);
+}
+
+void open_audio() {
+    if (Mix_OpenAudio(AUDIO_RATE, AUDIO_S16LSB, AUDIO_CHANNELS, AUDIO_BUFFER) != 0)
+        fprintf(stderr, "Couldn't initialize audio: %s\n", SDL_GetError());
+}
+
+void close_audio() {
+    Mix_CloseAudio();
 }

@@ -1,6 +1,6 @@
 // Display set-up, colour tables, presentation and start-up failures.
 #include "gfx/display.h"
-#include "input/input.h"
+#include "input/input_internal.h"
 #include "gfx/geometry.h"
 #include "sound/sound.h"
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Input translation driven through SDL's real event queue (dummy video driver).
-#include "input/input.h"
+#include "input/input_internal.h"
 
 #include "app/app.h"
 #include "gfx/display.h"

@@ -19,7 +19,7 @@
 #include "gfx/draw.h"
 #include "gfx/geometry.h"
 #include "gfx/render.h"
-#include "input/input.h"
+#include "input/input_internal.h"
 #include "reference_frame.h"
 #include "test_assets.h"
 #include "tile_points.h"

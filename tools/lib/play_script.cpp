@@ -6,7 +6,7 @@
 #include "game/board.h"
 #include "game/freedom.h"
 #include "gfx/geometry.h"
-#include "input/input.h"
+#include "input/input_internal.h"
 #include "tile_points.h"
 #include "wav_write.h"
 
