@@ -62,7 +62,7 @@ static void keep_files_from_launcher() {
         close_on_exec((int)fd);
 }
 
-void on_exit() {
+void exit_to_launcher() {
     close_audio();
     SDL_Quit();
     // Without the launcher's folder there is nothing to start; a program of
@@ -85,7 +85,7 @@ void start_up() {
     srand((unsigned)(now.tv_sec + now.tv_usec));
 
     init_video(WORK_WIDTH, WORK_HEIGHT);
-    atexit(on_exit);
+    atexit(exit_to_launcher);
 
     TTF_Init();
     font = TTF_OpenFont(FONT_PATH, FONT_SIZE);
