@@ -37,6 +37,7 @@
 #include "input/input.h"
 #include "gfx/render.h"
 #include "reference_frame.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 #include "tile_points.h"
 #include <cstdlib>
@@ -53,8 +54,7 @@ std::string asset_folder;
 std::vector<uint16_t> plain_background; // slot 0 as start-up leaves it
 
 void remove_assets() {
-    std::error_code ignored;
-    std::filesystem::remove_all(asset_folder, ignored);
+    remove_tree(asset_folder);
 }
 
 // Runs a step of the game that reads data/ in the asset folder.
@@ -183,11 +183,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     // A driver name that does not exist: the mixer finds no device.
     setenv("SDL_AUDIODRIVER", "none", 1);
-    char pattern[] = "/tmp/jt_fuzz_game_XXXXXX";
-    HARNESS_CHECK(mkdtemp(pattern) != nullptr);
-    asset_folder = pattern;
+    asset_folder = make_temp_dir("fuzz_game");
+    HARNESS_CHECK(!asset_folder.empty());
     TestAssets assets = {3, 3, -1, find_test_font()};
-    HARNESS_CHECK(write_test_assets(pattern, &assets) == 0);
+    HARNESS_CHECK(write_test_assets(asset_folder.c_str(), &assets) == 0);
     with_assets(start_up);
     atexit(remove_assets);
     plain_background.assign(screen_slots[0], screen_slots[0] + work_width * work_height);

@@ -14,6 +14,8 @@
 #include "fuzz/harness.h"
 #include "app/app.h"
 #include "input/input_internal.h"
+#include "events.h"
+#include "input_state.h"
 #include "gfx/geometry.h"
 #include <SDL.h>
 
@@ -134,51 +136,26 @@ void consume(int n) {
 }
 
 void push_key_event(FuzzBytes *r, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = pick_key(r);
-    e.key.keysym.mod = pick_mod(r);
-    e.key.keysym.unicode = (Uint16)e.key.keysym.sym;
+    SDLKey sym = pick_key(r);
+    SDLMod mod = pick_mod(r);
+    SDL_Event e = key_event(type, sym, mod);
     SDL_PushEvent(&e);
 }
 
 void push_pointer_event(FuzzBytes *r, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
     Uint16 x = (Uint16)next_word(r);
     Uint16 y = (Uint16)next_word(r);
-    if (type == SDL_MOUSEMOTION) {
-        e.motion.x = x;
-        e.motion.y = y;
-    } else {
-        e.button.button = (Uint8)(1 + x % 5);
-        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.button.x = x;
-        e.button.y = y;
-    }
+    SDL_Event e = pointer_event(type, x, y, (Uint8)(1 + x % 5));
     SDL_PushEvent(&e);
 }
 
 void push_joy_event(FuzzBytes *r, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
-    e.jbutton.button = (Uint8)next_byte(r);
-    e.jbutton.state = type == SDL_JOYBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    SDL_Event e = joy_button_event(type, (Uint8)next_byte(r));
     SDL_PushEvent(&e);
 }
 
 void reset_input() {
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-    }
-    queue_head = queue_tail = 0;
-    held_count = 0;
-    repeat_active = 0;
-    repeat_due = 0;
-    repeat_code = 0;
-    dpad_bits = 0;
-    quit_requested = 0;
+    reset_input_state();
     fake_now = 1000;
     fake_axis[0] = fake_axis[1] = 0;
 }

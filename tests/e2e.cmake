@@ -1,7 +1,7 @@
 # End-to-end test: the real game in a virtual X server at 16-bit depth,
 # played from start to an empty board through the pointer and the keyboard.
 add_executable(e2e_helper ${CMAKE_CURRENT_SOURCE_DIR}/e2e_helper.cpp)
-target_link_libraries(e2e_helper PRIVATE jadeturtle_core jadeturtle_toollib)
+target_link_libraries(e2e_helper PRIVATE jadeturtle_core jadeturtle_testsupport)
 
 # Preloaded into the game: fixes its random seed and counts presented frames.
 add_library(e2e_shim SHARED ${CMAKE_CURRENT_SOURCE_DIR}/e2e_shim.c)

@@ -12,6 +12,7 @@
 #include "input/input_internal.h"
 #include "reference_frame.h"
 #include "sound/sound.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 #include "tile_points.h"
 
@@ -35,9 +36,8 @@ void record_effect(const char *name) {
 class MainLoopTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/jt_loop_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        folder = make_temp_dir("loop");
+        ASSERT_FALSE(folder.empty());
         // No effect files: effects are announced to the hook but take no time.
         TestAssets assets = {2, 1, -1, find_test_font()};
         ASSERT_EQ(write_test_assets(folder.c_str(), &assets), 0);
@@ -48,8 +48,7 @@ class MainLoopTest : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         effect_hook = nullptr;
-        std::string command = "rm -rf '" + folder + "'";
-        EXPECT_EQ(system(command.c_str()), 0);
+        remove_tree(folder);
     }
     void SetUp() override {
         SDL_Event event;

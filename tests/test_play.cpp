@@ -1,4 +1,5 @@
 // Selection, matching, undo and redo through pointer presses.
+#include "board_setup.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/freedom.h"
@@ -18,15 +19,6 @@ std::vector<std::string> effects;
 
 void record_effect(const char *name) {
     effects.push_back(name);
-}
-
-int find_tile(int col, int row, int layer) {
-    for (int i = 0; i < 144; ++i) {
-        const Tile &t = board.tiles[i];
-        if (t.col == col && t.row == row && t.layer == layer)
-            return i;
-    }
-    return -1;
 }
 
 // Presses the middle of a tile's hit area.
@@ -228,36 +220,25 @@ TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
 
 TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
     place_tiles();
-    for (int i = 0; i < 144; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-    auto put = [](int index, int col, int row, int layer) {
-        Tile &t = board.tiles[index];
-        t.col = (uint8_t)col;
-        t.row = (uint8_t)row;
-        t.layer = layer;
-        t.flags = 0;
-        set_tile_position(&t);
-    };
+    remove_all_tiles();
     // Two overlapping free tiles of one layer: the lower index wins.
-    put(10, 4, 0, 0);
-    put(20, 5, 1, 0);
+    put_tile(10, 4, 0, 0);
+    put_tile(20, 5, 1, 0);
     EXPECT_EQ(click_tile(POINTER_PRESS, 110, 40), 1);
     EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
 
     // A free tile one layer up wins, whether its index is higher or lower.
-    for (int i = 0; i < 144; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-    put(10, 4, 0, 0);
-    put(20, 5, 2, 1);
+    remove_all_tiles();
+    put_tile(10, 4, 0, 0);
+    put_tile(20, 5, 2, 1);
     EXPECT_EQ(click_tile(POINTER_PRESS, 115, 54), 1);
     EXPECT_TRUE(board.tiles[20].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[10].flags & TILE_SELECTED);
 
-    for (int i = 0; i < 144; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-    put(10, 5, 2, 1);
-    put(20, 4, 0, 0);
+    remove_all_tiles();
+    put_tile(10, 5, 2, 1);
+    put_tile(20, 4, 0, 0);
     EXPECT_EQ(click_tile(POINTER_PRESS, 115, 54), 1);
     EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);

@@ -1,6 +1,7 @@
 // Selection that outlives an undo or a redo: a selected tile that a redo
 // takes off the board, or that an undo covers, must never be removed as
 // half of a new pair.
+#include "board_setup.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/freedom.h"
@@ -11,13 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-int find_tile(int col, int row, int layer) {
-    for (int i = 0; i < BOARD_TILES; ++i)
-        if (board.tiles[i].col == col && board.tiles[i].row == row && board.tiles[i].layer == layer)
-            return i;
-    return -1;
-}
 
 bool is_free(int index) {
     update_tile_flags();

@@ -1,6 +1,7 @@
 // The PNG writer's output decodes (through netpbm) to the colours written.
 #include "png_write.h"
 #include "pnm_read.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,8 @@ namespace {
 
 std::string temp_path(const char *name) {
     static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/jt_png_XXXXXX";
-        dir = mkdtemp(pattern);
-    }
+    if (dir.empty())
+        dir = make_temp_dir("png");
     return dir + "/" + name;
 }
 

@@ -3,6 +3,7 @@
 // the same seed gives the same picture, and bad requests are refused.
 #include <cstdlib>
 #include "pnm_read.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +19,8 @@ const std::string TOOL = "./tools/render_frame";
 
 std::string out_path(const std::string &name) {
     static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/jt_rf_XXXXXX";
-        dir = mkdtemp(pattern);
-    }
+    if (dir.empty())
+        dir = make_temp_dir("rf");
     return dir + "/" + name;
 }
 

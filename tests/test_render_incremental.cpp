@@ -21,6 +21,7 @@
 #include "gfx/render.h"
 #include "input/input_internal.h"
 #include "reference_frame.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 #include "tile_points.h"
 
@@ -96,9 +97,8 @@ class RenderIncremental : public ::testing::Test {
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "dummy", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        char pattern[] = "/tmp/jt_frames_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        folder = make_temp_dir("frames");
+        ASSERT_FALSE(folder.empty());
         // No effect files: effects take no time.
         TestAssets assets = {TILE_SETS, BACKGROUNDS, -1, find_test_font()};
         ASSERT_EQ(write_test_assets(folder.c_str(), &assets), 0);
@@ -106,8 +106,7 @@ class RenderIncremental : public ::testing::Test {
         start_up();
     }
     static void TearDownTestSuite() {
-        std::string command = "rm -rf '" + folder + "'";
-        EXPECT_EQ(system(command.c_str()), 0);
+        remove_tree(folder);
     }
     void SetUp() override {
         ASSERT_NE(font, nullptr) << "no font: the status line would go unchecked";

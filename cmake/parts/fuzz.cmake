@@ -12,7 +12,7 @@ option(JT_SANITIZE "The build is instrumented with sanitizers" OFF)
 
 file(GLOB JT_FUZZ_HARNESSES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/fuzz_*.cpp)
 add_library(jadeturtle_fuzzsupport STATIC ${CMAKE_SOURCE_DIR}/fuzz/harness.cpp)
-target_link_libraries(jadeturtle_fuzzsupport PUBLIC jadeturtle_toollib jadeturtle_core)
+target_link_libraries(jadeturtle_fuzzsupport PUBLIC jadeturtle_testsupport jadeturtle_core)
 
 if(JT_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

@@ -7,6 +7,7 @@
 #include "game/freedom.h"
 #include "gfx/geometry.h"
 #include "input/input_internal.h"
+#include "events.h"
 #include "tile_points.h"
 #include "wav_write.h"
 
@@ -91,12 +92,7 @@ void remove_sandbox() {
 }
 
 void push_key(SDLKey sym, SDLMod mod, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
-    e.key.keysym.unicode = (Uint16)sym;
+    SDL_Event e = key_event(type, sym, mod);
     SDL_PushEvent(&e);
 }
 
@@ -106,36 +102,25 @@ void tap_key(SDLKey sym, SDLMod mod) {
 }
 
 void push_joy_button(uint32_t *rng, int button) {
-    SDL_Event e = {};
-    e.type = SDL_JOYBUTTONDOWN;
-    e.jbutton.button = (Uint8)button;
-    e.jbutton.state = SDL_PRESSED;
+    SDL_Event e = joy_button_event(SDL_JOYBUTTONDOWN, (Uint8)button);
     SDL_PushEvent(&e);
     if (below(rng, 4)) {
-        e.type = SDL_JOYBUTTONUP;
-        e.jbutton.state = SDL_RELEASED;
+        e = joy_button_event(SDL_JOYBUTTONUP, (Uint8)button);
         SDL_PushEvent(&e);
     }
 }
 
 // Presses and releases the pointer at a display point; sometimes moves there first.
 void tap_pointer(uint32_t *rng, int x, int y) {
-    SDL_Event e = {};
+    SDL_Event e;
     if (below(rng, 4) == 0) {
-        e.type = SDL_MOUSEMOTION;
-        e.motion.x = (Uint16)x;
-        e.motion.y = (Uint16)y;
+        e = pointer_event(SDL_MOUSEMOTION, (Uint16)x, (Uint16)y, 0);
         SDL_PushEvent(&e);
     }
-    e = SDL_Event{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = (Uint8)(1 + below(rng, 3));
-    e.button.state = SDL_PRESSED;
-    e.button.x = (Uint16)x;
-    e.button.y = (Uint16)y;
+    Uint8 button = (Uint8)(1 + below(rng, 3));
+    e = pointer_event(SDL_MOUSEBUTTONDOWN, (Uint16)x, (Uint16)y, button);
     SDL_PushEvent(&e);
-    e.type = SDL_MOUSEBUTTONUP;
-    e.button.state = SDL_RELEASED;
+    e = pointer_event(SDL_MOUSEBUTTONUP, (Uint16)x, (Uint16)y, button);
     SDL_PushEvent(&e);
 }
 

@@ -1,0 +1,21 @@
+#include "temp_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+std::string make_temp_dir(const std::string &name) {
+    std::string pattern = "/tmp/jt_" + name + "_XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data()))
+        return "";
+    return buffer.data();
+}
+
+void remove_tree(const std::string &dir) {
+    if (dir.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+}
