@@ -3,7 +3,7 @@
 // switches of tile set and background. After every step the board's
 // invariants are checked, and every frame the renderer draws must equal,
 // on the work surface and on the display, a plain whole-frame reference
-// (tools/lib/reference_frame.h); any violation aborts.
+// (tests/support/reference_frame.h); any violation aborts.
 //
 // Input layout: byte 0 picks one of 256 seeded deals, then one operation per
 // byte (low three bits), some taking two argument bytes:

@@ -1,5 +1,5 @@
 // The frames the running game shows, checked pixel for pixel against a plain
-// whole-frame reference (tools/lib/reference_frame.h): the whole game runs
+// whole-frame reference (tests/support/reference_frame.h): the whole game runs
 // in-process on generated assets through a long seeded random game of
 // presses, undos, redos, deals and tile-set and background switches, and
 // after every pass that presents a frame the work surface must hold the
