@@ -14,10 +14,7 @@
 namespace {
 
 std::string temp_path(const char *name) {
-    static std::string dir;
-    if (dir.empty())
-        dir = make_temp_dir("pcxw");
-    return dir + "/" + name;
+    return temp_file("pcxw", name);
 }
 
 // Decodes with pcxtoppm and compares to palette[pixels].

@@ -12,10 +12,7 @@
 namespace {
 
 std::string temp_path(const char *name) {
-    static std::string dir;
-    if (dir.empty())
-        dir = make_temp_dir("png");
-    return dir + "/" + name;
+    return temp_file("png", name);
 }
 
 TEST(PngWrite, RgbBufferRoundTrip) {

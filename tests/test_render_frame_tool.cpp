@@ -18,10 +18,7 @@ namespace {
 const std::string TOOL = "./tools/render_frame";
 
 std::string out_path(const std::string &name) {
-    static std::string dir;
-    if (dir.empty())
-        dir = make_temp_dir("rf");
-    return dir + "/" + name;
+    return temp_file("rf", name);
 }
 
 int run_tool(const std::string &args, std::string *output = nullptr) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 std::string make_temp_dir(const std::string &name) {
@@ -11,6 +12,14 @@ std::string make_temp_dir(const std::string &name) {
     if (!mkdtemp(buffer.data()))
         return "";
     return buffer.data();
+}
+
+std::string temp_file(const std::string &name, const std::string &file) {
+    static std::map<std::string, std::string> made;
+    std::string &dir = made[name];
+    if (dir.empty())
+        dir = make_temp_dir(name);
+    return dir + "/" + file;
 }
 
 void remove_tree(const std::string &dir) {

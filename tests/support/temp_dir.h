@@ -4,5 +4,7 @@
 
 // Makes a new empty folder /tmp/jt_<name>_XXXXXX; its path, or "" on failure.
 std::string make_temp_dir(const std::string &name);
+// Path of a file in a temporary folder made once per process for name.
+std::string temp_file(const std::string &name, const std::string &file);
 // Removes a folder with everything in it; "" is left alone.
 void remove_tree(const std::string &dir);

@@ -1,5 +1,7 @@
 #include "wav_write.h"
 
+#include "pcx_write.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -21,15 +23,6 @@ void put_tag(std::vector<uint8_t> &out, const char *tag) {
 }
 
 } // namespace
-
-int write_bytes(const char *path, const std::vector<uint8_t> &bytes) {
-    FILE *f = std::fopen(path, "wb");
-    if (!f)
-        return -1;
-    size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
-    int closed = std::fclose(f);
-    return written == bytes.size() && closed == 0 ? 0 : -1;
-}
 
 std::vector<uint8_t> encode_wav(int rate, int channels, const std::vector<int16_t> &samples) {
     const unsigned bytes_per_sample = 2;
@@ -55,7 +48,7 @@ std::vector<uint8_t> encode_wav(int rate, int channels, const std::vector<int16_
 }
 
 int write_wav(const char *path, int rate, int channels, const std::vector<int16_t> &samples) {
-    return write_bytes(path, encode_wav(rate, channels, samples));
+    return write_file_bytes(path, encode_wav(rate, channels, samples));
 }
 
 std::vector<uint8_t> encode_wav_stereo(int rate, const std::vector<double> &samples) {
@@ -71,5 +64,5 @@ std::vector<uint8_t> encode_wav_stereo(int rate, const std::vector<double> &samp
 }
 
 int write_wav_stereo(const char *path, int rate, const std::vector<double> &samples) {
-    return write_bytes(path, encode_wav_stereo(rate, samples));
+    return write_file_bytes(path, encode_wav_stereo(rate, samples));
 }
