@@ -2,6 +2,7 @@
 // hand-over to the handheld's launcher at exit.
 #include "app/app.h"
 
+#include "app/fatal.h"
 #include "assets/cycle.h"
 #include "assets/files.h"
 #include "game/board.h"
@@ -9,11 +10,12 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 #include "gfx/render.h"
 #include "input/input.h"
+#include "sound/sound.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <SDL_ttf.h>
 #include <cstdio>
 #include <cstdlib>
@@ -27,16 +29,6 @@ TTF_Font *font;
 
 enum {
     FONT_SIZE = 24,
-    EXIT_NO_TILE_SET = 2,
-    EXIT_NO_MEMORY = 1,
-    NO_MEMORY_SHADOW_MASK = 20, // site code of the out-of-memory report
-    CODE_RETURN = 13,
-    CODE_ESCAPE = 27,
-    CODE_F1 = 384,
-    CODE_F2 = 385,
-    CODE_LEFT = 400,
-    CODE_RIGHT = 401,
-    CODE_POINTER = 0x400, // set in the first value of every pointer record
     HISTORY_UNDO = 1,
     HISTORY_REDO = -1,
 };
@@ -71,8 +63,8 @@ static void keep_files_from_launcher() {
         close_on_exec((int)fd);
 }
 
-void on_exit() {
-    Mix_CloseAudio();
+void exit_to_launcher() {
+    close_audio();
     SDL_Quit();
     // Without the launcher's folder there is nothing to start; a program of
     // that name in the current folder must not be run in its place.
@@ -102,8 +94,8 @@ void start_up() {
     gettimeofday(&now, nullptr);
     srand((unsigned)(now.tv_sec + now.tv_usec));
 
-    init_video(640, 480);
-    atexit(on_exit);
+    init_video(WORK_WIDTH, WORK_HEIGHT);
+    atexit(exit_to_launcher);
 
     TTF_Init();
     open_font();
@@ -115,10 +107,8 @@ void start_up() {
     }
 
     shadow_mask = (uint8_t *)malloc(work_height * (work_width + 7) / 8);
-    if (!shadow_mask) {
-        printf("No memory: %d\n", NO_MEMORY_SHADOW_MASK);
-        exit(EXIT_NO_MEMORY);
-    }
+    if (!shadow_mask)
+        out_of_memory(NO_MEMORY_SHADOW_MASK);
 
     fill_rect(0, 0, work_width, work_height, 60, 84, 12);
     status_text = "Click on a tile";
@@ -128,7 +118,7 @@ void start_up() {
 
 // Acts on one input code popped from the queue.
 static void dispatch(int32_t code, LoopState *state) {
-    if (code & CODE_POINTER) {
+    if (code & POINTER_BIT) {
         // A pointer record: the next two values are coordinates, not codes.
         // Records are queued whole, so both are already waiting.
         int32_t x = queue_pop();
@@ -194,5 +184,5 @@ int main_loop() {
     LoopState state = {1, 0};
     while (!quit_requested)
         main_loop_pass(&state);
-    return 0;
+    return EXIT_NORMAL;
 }

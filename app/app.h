@@ -21,4 +21,4 @@ int main_loop();
 // code, draw and present if needed, then apply the pending undo or redo.
 void main_loop_pass(LoopState *state);
 // Closes audio and SDL and starts the launcher in place of the process; run at exit.
-void on_exit();
+void exit_to_launcher();

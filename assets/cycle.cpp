@@ -14,13 +14,13 @@ int tileset_index = -1;
 int background_index = -1;
 PalettedImage tile_image;
 
-namespace {
-
-const int PATH_BUFFER = 64;
+enum {
+    PATH_BUFFER = 64,
+};
 
 // Repeats the picture across and down from the top-left corner; cut copies at
 // the right and bottom edges show the picture's left and top parts.
-void tile_over_surface(const PalettedImage *image) {
+static void tile_over_surface(const PalettedImage *image) {
     for (int y = 0; y < work_height; y += image->height) {
         int h = image->height < work_height - y ? image->height : work_height - y;
         for (int x = 0; x < work_width; x += image->width) {
@@ -29,8 +29,6 @@ void tile_over_surface(const PalettedImage *image) {
         }
     }
 }
-
-} // namespace
 
 int next_tile_set() {
     free_image(&tile_image);

@@ -5,6 +5,7 @@
 // Header words are assembled from single bytes, low byte first, so the
 // reader gives the same result on little- and big-endian hosts.
 #include "assets/pcx.h"
+#include "app/fatal.h"
 
 #include "assets/files.h"
 #include "gfx/display.h"
@@ -17,11 +18,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-const int READ_BLOCK = 1024;    // bytes fetched by one read()
-const int SCAN_LINE_MAX = 2048; // bytes of one decoded scan line, all planes
-const int PALETTE_SIZE = 768;
+enum {
+    READ_BLOCK = 1024,    // bytes fetched by one read()
+    SCAN_LINE_MAX = 2048, // bytes of one decoded scan line, all planes
+    PALETTE_SIZE = 768,
+};
 
 // Buffered reader over one open file descriptor.
 struct ByteReader {
@@ -32,16 +33,14 @@ struct ByteReader {
     bool hit_end;          // a read found the end of the file (or an error)
 };
 
-ByteReader reader;
-uint8_t scan_line[SCAN_LINE_MAX];
+static ByteReader reader;
+static uint8_t scan_line[SCAN_LINE_MAX];
 
-void reader_reset() {
+static void reader_reset() {
     if (!reader.buffer) {
-        reader.buffer = static_cast<uint8_t *>(malloc(READ_BLOCK));
-        if (!reader.buffer) {
-            printf("No memory: %d\n", 1);
-            exit(1);
-        }
+        reader.buffer = (uint8_t *)malloc(READ_BLOCK);
+        if (!reader.buffer)
+            out_of_memory(NO_MEMORY_READER);
     }
     reader.count = 0;
     reader.hit_end = false;
@@ -51,7 +50,7 @@ void reader_reset() {
 // end. Once the end is found the reader stays there without asking read()
 // again, so a cut-off file that claims a large picture fills its missing
 // rows without millions of system calls.
-inline int reader_byte() {
+static inline int reader_byte() {
     if (reader.count == 0) {
         if (reader.hit_end)
             return -1;
@@ -60,7 +59,7 @@ inline int reader_byte() {
             reader.hit_end = true;
             return -1;
         }
-        reader.count = static_cast<int32_t>(got);
+        reader.count = (int32_t)got;
         reader.cursor = reader.buffer;
     }
     reader.count--;
@@ -68,28 +67,28 @@ inline int reader_byte() {
 }
 
 // Little-endian word; negative when the file ends inside it.
-int reader_word() {
+static int reader_word() {
     int low = reader_byte();
     int high = reader_byte();
     return low | (high * 256);
 }
 
-void reader_skip(int n) {
+static void reader_skip(int n) {
     for (int i = 0; i < n; i++)
         reader_byte();
 }
 
 // Decodes one run-length-encoded scan line of length bytes into scan_line.
 // Runs never spill into the next line; missing bytes decode as 255.
-void decode_line(int length) {
+static void decode_line(int length) {
     int j = 0;
     while (j < length) {
         int c = reader_byte();
         if (c < 192) {
-            scan_line[j++] = static_cast<uint8_t>(c);
+            scan_line[j++] = (uint8_t)c;
             continue;
         }
-        uint8_t v = static_cast<uint8_t>(reader_byte());
+        uint8_t v = (uint8_t)reader_byte();
         int n = c & 63;
         if (n > length - j)
             n = length - j;
@@ -98,12 +97,10 @@ void decode_line(int length) {
     }
 }
 
-int fail(int fd, int code) {
+static int fail(int fd, int code) {
     close(fd);
     return code;
 }
-
-} // namespace
 
 int load_pcx(const char *path, PalettedImage *image) {
     reader_reset();
@@ -130,7 +127,7 @@ int load_pcx(const char *path, PalettedImage *image) {
     reader_skip(4);
     uint8_t colour_map[48];
     for (int i = 0; i < 48; i++)
-        colour_map[i] = static_cast<uint8_t>(reader_byte());
+        colour_map[i] = (uint8_t)reader_byte();
     reader_skip(1);
     int planes = reader_byte();
     if (reader.hit_end)
@@ -148,7 +145,7 @@ int load_pcx(const char *path, PalettedImage *image) {
     int line_length = planes * bytes_per_line;
     if (width < 1 || height < 1)
         return fail(fd, PCX_EMPTY_SIZE);
-    if (static_cast<int64_t>(width) * height > PCX_MAX_PIXELS)
+    if ((int64_t)width * height > PCX_MAX_PIXELS)
         return fail(fd, PCX_TOO_LARGE);
     if (line_length > SCAN_LINE_MAX)
         return fail(fd, PCX_LONG_LINE);
@@ -165,8 +162,8 @@ int load_pcx(const char *path, PalettedImage *image) {
             return fail(fd, PCX_NO_PALETTE);
     }
 
-    size_t size = static_cast<size_t>(width) * height;
-    uint8_t *pixels = static_cast<uint8_t *>(malloc(size));
+    size_t size = (size_t)width * height;
+    uint8_t *pixels = (uint8_t *)malloc(size);
     if (!pixels)
         return fail(fd, PCX_NO_MEMORY);
     memset(pixels, 0, size);
@@ -176,7 +173,7 @@ int load_pcx(const char *path, PalettedImage *image) {
 
     for (int y = 0; y < height; y++) {
         decode_line(line_length);
-        uint8_t *row = pixels + static_cast<size_t>(y) * width;
+        uint8_t *row = pixels + (size_t)y * width;
         if (bits == 8) {
             memcpy(row, scan_line, width);
             continue;
@@ -184,7 +181,7 @@ int load_pcx(const char *path, PalettedImage *image) {
         int used_planes = planes < 8 ? planes : 8;
         for (int p = 0; p < used_planes; p++) {
             const uint8_t *plane = scan_line + p * bytes_per_line;
-            uint8_t bit = static_cast<uint8_t>(1 << p);
+            uint8_t bit = (uint8_t)(1 << p);
             for (int x = 0; x < width; x++)
                 if (plane[x >> 3] & (0x80 >> (x & 7)))
                     row[x] |= bit;
@@ -200,8 +197,7 @@ int load_pcx(const char *path, PalettedImage *image) {
             int r = reader_byte();
             int g = reader_byte();
             int b = reader_byte();
-            image->palette[i] = SDL_MapRGB(format, static_cast<Uint8>(r), static_cast<Uint8>(g),
-                                           static_cast<Uint8>(b));
+            image->palette[i] = SDL_MapRGB(format, (Uint8)r, (Uint8)g, (Uint8)b);
         }
     } else {
         for (int i = 0; i < 16; i++)

@@ -30,7 +30,7 @@ enum {
 };
 
 // Largest picture load_pcx accepts, in pixels (16 Mi: 4096 x 4096).
-constexpr int32_t PCX_MAX_PIXELS = 16 * 1024 * 1024;
+enum { PCX_MAX_PIXELS = 16 * 1024 * 1024 };
 
 // Reads a PCX file into image; 0 on success, else one of the codes above.
 // On failure the record is all zero. Needs the display set up (colours are

@@ -3,6 +3,7 @@
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/freedom.h"
+#include "gfx/geometry.h"
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,7 @@ static void BM_update_tile_flags(benchmark::State &state) {
 BENCHMARK(BM_update_tile_flags);
 
 static void BM_memcpy_frame(benchmark::State &state) {
-    const size_t bytes = 640 * 480 * 2;
+    const size_t bytes = WORK_WIDTH * WORK_HEIGHT * 2;
     std::vector<char> from(bytes, 1), to(bytes);
     for (auto _ : state) {
         memcpy(to.data(), from.data(), bytes);

@@ -17,6 +17,8 @@
 #include "game/deal.h"
 #include "game/play.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
+#include "input/input.h"
 #include "gfx/render.h"
 #include "tile_points.h"
 
@@ -30,8 +32,7 @@
 namespace {
 
 const unsigned DEAL_SEED = 42;
-const int POINTER_PRESS = 1024;
-const size_t FRAME_BYTES = 640 * 480 * 2;
+const size_t FRAME_BYTES = WORK_WIDTH * WORK_HEIGHT * 2;
 
 // The source and destination of the memcpy yardstick, filled before it runs
 // so no page is touched for the first time inside the measurement.
@@ -155,7 +156,7 @@ bool find_pair(Pair *pair) {
 // surface has twice the display's coordinates); the press must reach t.
 void press(int t, int x, int y) {
     int before = board.tiles[t].flags;
-    if (!click_tile(POINTER_PRESS, 2 * x, 2 * y) ||
+    if (!click_tile(POINTER_PRESS, SAMPLING * x, SAMPLING * y) ||
         !((board.tiles[t].flags ^ before) & (TILE_SELECTED | TILE_REMOVED)))
         fail("a press on a free tile did not reach it");
 }

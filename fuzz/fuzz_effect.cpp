@@ -6,8 +6,7 @@
 // neither may keep a file open.
 #include "fuzz/harness.h"
 #include "sound/sound.h"
-#include <cstring>
-#include <fcntl.h>
+#include "temp_dir.h"
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,27 +15,16 @@ namespace {
 
 std::string folder;
 
-int lowest_free_fd() {
-    int fd = open("/dev/null", O_RDONLY);
-    HARNESS_CHECK(fd >= 0);
-    close(fd);
-    return fd;
-}
-
 void remove_folder() {
-    unlink((folder + "/data/sound/snd0.wav").c_str());
-    rmdir((folder + "/data/sound").c_str());
-    rmdir((folder + "/data").c_str());
-    rmdir(folder.c_str());
+    remove_tree(folder);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     harness_start_audio();
-    const char *dir = getenv("TMPDIR");
-    folder = std::string(dir && strlen(dir) < 200 ? dir : "/tmp") + "/fuzz_effect_XXXXXX";
-    HARNESS_CHECK(mkdtemp(&folder[0]) != nullptr);
+    folder = make_temp_dir("fuzz_effect");
+    HARNESS_CHECK(!folder.empty());
     HARNESS_CHECK(chdir(folder.c_str()) == 0);
     HARNESS_CHECK(mkdir("data", 0755) == 0 && mkdir("data/sound", 0755) == 0);
     atexit(remove_folder);

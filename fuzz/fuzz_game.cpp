@@ -3,7 +3,7 @@
 // switches of tile set and background. After every step the board's
 // invariants are checked, and every frame the renderer draws must equal,
 // on the work surface and on the display, a plain whole-frame reference
-// (tools/lib/reference_frame.h); any violation aborts.
+// (tests/support/reference_frame.h); any violation aborts.
 //
 // Input layout: byte 0 picks one of 256 seeded deals, then one operation per
 // byte (low three bits), some taking two argument bytes:
@@ -33,8 +33,11 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
+#include "input/input.h"
 #include "gfx/render.h"
 #include "reference_frame.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 #include "tile_points.h"
 #include <cstdlib>
@@ -51,8 +54,7 @@ std::string asset_folder;
 std::vector<uint16_t> plain_background; // slot 0 as start-up leaves it
 
 void remove_assets() {
-    std::error_code ignored;
-    std::filesystem::remove_all(asset_folder, ignored);
+    remove_tree(asset_folder);
 }
 
 // Runs a step of the game that reads data/ in the asset folder.
@@ -161,7 +163,7 @@ void click(int code, int x, int y) {
 
     click_tile(code, x, y);
 
-    if (code != 1024) {
+    if (code != POINTER_PRESS) {
         HARNESS_CHECK(board.move_count == before);
         return;
     }
@@ -181,11 +183,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     // A driver name that does not exist: the mixer finds no device.
     setenv("SDL_AUDIODRIVER", "none", 1);
-    char pattern[] = "/tmp/jt_fuzz_game_XXXXXX";
-    HARNESS_CHECK(mkdtemp(pattern) != nullptr);
-    asset_folder = pattern;
+    asset_folder = make_temp_dir("fuzz_game");
+    HARNESS_CHECK(!asset_folder.empty());
     TestAssets assets = {3, 3, -1, find_test_font()};
-    HARNESS_CHECK(write_test_assets(pattern, &assets) == 0);
+    HARNESS_CHECK(write_test_assets(asset_folder.c_str(), &assets) == 0);
     with_assets(start_up);
     atexit(remove_assets);
     plain_background.assign(screen_slots[0], screen_slots[0] + work_width * work_height);
@@ -224,16 +225,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             int n = free_tiles(free_now);
             int pick = next_byte(&r);
             int spot = next_byte(&r);
-            int code = 1024;
+            int code = POINTER_PRESS;
             if ((op & 7) == 3)
-                code = (op & 0x30) == 0x10 ? 1027 : (op & 0x30) == 0x20 ? 1030 : 1024;
+                code = (op & 0x30) == 0x10   ? POINTER_RELEASE
+                       : (op & 0x30) == 0x20 ? POINTER_MOTION
+                                             : POINTER_PRESS;
             if (n > 0) {
                 const Tile *t = &board.tiles[free_now[pick % n]];
                 // Tiles hold their positions from the deal on, frame or no
                 // frame, so an early press hits what is drawn.
-                HARNESS_CHECK(t->screen_x == t->col * 21 + t->layer * 4 + 2);
-                HARNESS_CHECK(t->screen_y == t->row * 24 - t->layer * 4 + 10);
-                click(code, t->screen_x + spot % 40, t->screen_y + (spot * 7) % 46);
+                HARNESS_CHECK(t->screen_x ==
+                              t->col * TILE_STEP_X + t->layer * LAYER_SHIFT + BOARD_LEFT);
+                HARNESS_CHECK(t->screen_y ==
+                              t->row * TILE_STEP_Y - t->layer * LAYER_SHIFT + BOARD_TOP);
+                click(code, t->screen_x + spot % FACE_W, t->screen_y + (spot * 7) % FACE_H);
             } else {
                 click(code, spot, pick);
             }
@@ -242,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         case 4: {
             int x = next_byte(&r) * 3 - 64;
             int y = next_byte(&r) * 2 - 16;
-            click(op & 0x10 ? 1024 : 1030, x, y);
+            click(op & 0x10 ? POINTER_PRESS : POINTER_MOTION, x, y);
             break;
         }
         case 5: {

@@ -13,7 +13,10 @@
 //   12 move the analogue stick (x and y, two bytes each)
 #include "fuzz/harness.h"
 #include "app/app.h"
-#include "input/input.h"
+#include "input/input_internal.h"
+#include "events.h"
+#include "input_state.h"
+#include "gfx/geometry.h"
 #include <SDL.h>
 
 namespace {
@@ -69,15 +72,15 @@ SDLMod pick_mod(FuzzBytes *r) {
 }
 
 bool valid_key_code(int32_t v) {
-    return v >= 0 && v < 1024;
+    return v >= 0 && v < POINTER_BIT;
 }
 
 bool valid_pointer_code(int32_t v) {
-    return v == 1024 || v == 1027 || v == 1030;
+    return v == POINTER_PRESS || v == POINTER_RELEASE || v == POINTER_MOTION;
 }
 
 bool valid_coordinate(int32_t v) {
-    return v >= 0 && v <= 2 * 65535 && v % 2 == 0;
+    return v >= 0 && v <= SAMPLING * 65535 && v % SAMPLING == 0;
 }
 
 // The ring holds whole records only: walking it from tail to head, every
@@ -89,7 +92,7 @@ void check_state() {
     while (i != queue_head) {
         int32_t v = input_queue[i];
         i = (i + 1) & 63;
-        if (v & 0x400) {
+        if (v & POINTER_BIT) {
             HARNESS_CHECK(valid_pointer_code(v));
             for (int k = 0; k < 2; ++k) {
                 HARNESS_CHECK(i != queue_head);
@@ -120,7 +123,7 @@ void consume(int n) {
             HARNESS_CHECK(v == -1 && queue_head == queue_tail);
             return;
         }
-        if (v & 0x400) {
+        if (v & POINTER_BIT) {
             HARNESS_CHECK(valid_pointer_code(v));
             int32_t x = queue_pop();
             int32_t y = queue_pop();
@@ -133,51 +136,26 @@ void consume(int n) {
 }
 
 void push_key_event(FuzzBytes *r, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = pick_key(r);
-    e.key.keysym.mod = pick_mod(r);
-    e.key.keysym.unicode = (Uint16)e.key.keysym.sym;
+    SDLKey sym = pick_key(r);
+    SDLMod mod = pick_mod(r);
+    SDL_Event e = key_event(type, sym, mod);
     SDL_PushEvent(&e);
 }
 
 void push_pointer_event(FuzzBytes *r, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
     Uint16 x = (Uint16)next_word(r);
     Uint16 y = (Uint16)next_word(r);
-    if (type == SDL_MOUSEMOTION) {
-        e.motion.x = x;
-        e.motion.y = y;
-    } else {
-        e.button.button = (Uint8)(1 + x % 5);
-        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.button.x = x;
-        e.button.y = y;
-    }
+    SDL_Event e = pointer_event(type, x, y, (Uint8)(1 + x % 5));
     SDL_PushEvent(&e);
 }
 
 void push_joy_event(FuzzBytes *r, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
-    e.jbutton.button = (Uint8)next_byte(r);
-    e.jbutton.state = type == SDL_JOYBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    SDL_Event e = joy_button_event(type, (Uint8)next_byte(r));
     SDL_PushEvent(&e);
 }
 
 void reset_input() {
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-    }
-    queue_head = queue_tail = 0;
-    held_count = 0;
-    repeat_active = 0;
-    repeat_due = 0;
-    repeat_code = 0;
-    dpad_bits = 0;
-    quit_requested = 0;
+    reset_input_state();
     fake_now = 1000;
     fake_axis[0] = fake_axis[1] = 0;
 }

@@ -4,6 +4,7 @@
 // keep a file open.
 #include "fuzz/harness.h"
 #include "assets/pcx.h"
+#include "temp_dir.h"
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,14 +13,6 @@ namespace {
 
 char path[64];
 int file_fd = -1;
-
-// The lowest free descriptor; it moves if a load leaves a file open.
-int lowest_free_fd() {
-    int fd = open("/dev/null", O_RDONLY);
-    HARNESS_CHECK(fd >= 0);
-    close(fd);
-    return fd;
-}
 
 } // namespace
 

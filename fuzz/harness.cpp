@@ -1,6 +1,7 @@
 // SDL set-up shared by the fuzz harnesses.
 #include "fuzz/harness.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include <cstdlib>
 
 void harness_start_display() {
@@ -8,7 +9,7 @@ void harness_start_display() {
     // A driver name that does not exist: SDL starts, the mixer finds no
     // device, and every effect returns at once.
     setenv("SDL_AUDIODRIVER", "none", 1);
-    init_video(640, 480);
+    init_video(WORK_WIDTH, WORK_HEIGHT);
 }
 
 void harness_start_audio() {
@@ -16,7 +17,7 @@ void harness_start_audio() {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);
-    init_video(640, 480);
+    init_video(WORK_WIDTH, WORK_HEIGHT);
 }
 
 int next_byte(FuzzBytes *r) {

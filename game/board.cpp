@@ -1,5 +1,6 @@
 // The board record, face matching and the layout table.
 #include "game/board.h"
+#include "gfx/geometry.h"
 
 Board board;
 
@@ -44,8 +45,8 @@ bool tiles_match(int a, int b) {
 }
 
 void set_tile_position(Tile *tile) {
-    tile->screen_x = tile->col * 21 + tile->layer * 4 + 2;
-    tile->screen_y = tile->row * 24 - tile->layer * 4 + 10;
+    tile->screen_x = tile->col * TILE_STEP_X + tile->layer * LAYER_SHIFT + BOARD_LEFT;
+    tile->screen_y = tile->row * TILE_STEP_Y - tile->layer * LAYER_SHIFT + BOARD_TOP;
 }
 
 // Writes one tile at index; indices past the board are dropped, so a table

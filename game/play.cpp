@@ -2,13 +2,9 @@
 #include "game/play.h"
 #include "game/board.h"
 #include "game/freedom.h"
+#include "gfx/geometry.h"
+#include "input/input.h"
 #include "sound/sound.h"
-
-enum {
-    POINTER_PRESS = 1024, // input code of a pointer press
-    HIT_WIDTH = 40,       // pointer hit area of a tile, work-surface pixels
-    HIT_HEIGHT = 46,
-};
 
 static const char MSG_PICK_TILE[] = "Click on a tile";
 static const char MSG_PICK_PARTNER[] = "Click on another tile";
@@ -21,8 +17,9 @@ int tile_at_point(int x, int y) {
         const Tile *tile = &board.tiles[i];
         if (!tile_can_pick(tile))
             continue;
-        if (x < tile->screen_x || x >= tile->screen_x + HIT_WIDTH || y < tile->screen_y ||
-            y >= tile->screen_y + HIT_HEIGHT)
+        // The pointer hits a tile anywhere on its face.
+        if (x < tile->screen_x || x >= tile->screen_x + FACE_W || y < tile->screen_y ||
+            y >= tile->screen_y + FACE_H)
             continue;
         if (hit < 0 || tile->layer > board.tiles[hit].layer)
             hit = i;

@@ -1,7 +1,9 @@
 // Display set-up, the work surface, the colour tables and presentation.
 #include "gfx/display.h"
+#include "app/fatal.h"
+#include "gfx/geometry.h"
 #include "input/input.h"
-#include <SDL_mixer.h>
+#include "sound/sound.h"
 #include <cstdio>
 #include <cstdlib>
 #ifdef __SSE2__
@@ -21,18 +23,8 @@ SDL_Joystick *joystick = nullptr;
 unsigned long frames_presented = 0;
 
 enum {
-    DISPLAY_WIDTH = 320,
-    DISPLAY_HEIGHT = 240,
-    DISPLAY_BPP = 16,
     COLOUR_VALUES = 65536, // entries of each colour table, one per pixel value
-    NO_MEMORY_TABLES = 5,  // site code of the out-of-memory report
-    EXIT_SDL_FAILED = 1,
-    EXIT_NO_MEMORY = 1,
-    EXIT_NO_DISPLAY = 5,
-    AUDIO_RATE = 22050,
-    AUDIO_CHANNELS = 2,
-    AUDIO_BUFFER = 4096,
-    PRESENT_RECTS = 64, // rectangles one present can be limited to; more show the whole display
+    PRESENT_RECTS = 64,    // rectangles one present can be limited to; more show the whole display
 };
 
 // A 32-bit store that may overlay 16-bit pixels without breaking aliasing rules.
@@ -53,17 +45,14 @@ static void build_colour_tables(SDL_PixelFormat *f) {
 }
 
 void init_video(int width, int height) {
-    queue_head = 0;
-    queue_tail = 0;
+    clear_input_queue();
     work_width = width;
     work_height = height;
 
     shade_table = (uint16_t *)malloc(COLOUR_VALUES * sizeof(uint16_t));
     light_table = shade_table ? (uint16_t *)malloc(COLOUR_VALUES * sizeof(uint16_t)) : nullptr;
-    if (!shade_table || !light_table) {
-        printf("No memory: %d\n", NO_MEMORY_TABLES);
-        exit(EXIT_NO_MEMORY);
-    }
+    if (!shade_table || !light_table)
+        out_of_memory(NO_MEMORY_COLOUR_TABLES);
 
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_JOYSTICK) < 0) {
         fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
@@ -85,12 +74,8 @@ void init_video(int width, int height) {
         exit(EXIT_NO_DISPLAY);
     }
 
-    if (Mix_OpenAudio(AUDIO_RATE, AUDIO_S16LSB, AUDIO_CHANNELS, AUDIO_BUFFER) != 0)
-        fprintf(stderr, "Couldn't initialize audio: %s\n", SDL_GetError());
-
-    joystick = SDL_JoystickOpen(0);
-    if (!joystick)
-        fprintf(stderr, "Couldn't open joystick: %s\n", SDL_GetError());
+    open_audio();
+    joystick = open_joystick();
 
     work_pitch = work_surface->pitch;
     work_pixels = (uint16_t *)work_surface->pixels;
@@ -115,6 +100,8 @@ static SDL_Rect present_rects[PRESENT_RECTS];
 static int present_count = 0;
 static bool present_limited = false;
 static bool present_overflow = false;
+
+static_assert(SAMPLING == 2, "the copy below takes every second pixel of every second row");
 
 // Copies every second pixel of every second work row onto display columns
 // x0..x1-1 of rows y0..y1-1 (already within both surfaces).
@@ -197,8 +184,8 @@ void present_frame() {
     if (surface_locked && SDL_MUSTLOCK(work_surface))
         SDL_UnlockSurface(work_surface);
     surface_locked = 0;
-    int columns = screen->w < work_width / 2 ? screen->w : work_width / 2;
-    int rows = screen->h < work_height / 2 ? screen->h : work_height / 2;
+    int columns = screen->w < work_width / SAMPLING ? screen->w : work_width / SAMPLING;
+    int rows = screen->h < work_height / SAMPLING ? screen->h : work_height / SAMPLING;
     if (present_limited && !present_overflow) {
         for (int i = 0; i < present_count; ++i) {
             SDL_Rect *r = &present_rects[i];

@@ -1,6 +1,7 @@
 // Drawing primitives on the 640x480 work surface: fills, paletted copies,
 // table remaps, the one-bit shadow mask, screen slots and text.
 #include "gfx/draw.h"
+#include "app/fatal.h"
 
 #include "assets/pcx.h"
 #include "gfx/display.h"
@@ -16,35 +17,33 @@ uint16_t *screen_slots[8] = {};
 unsigned char work_surface_touched = 1;
 unsigned long background_saves = 0;
 
-namespace {
-
-const int SLOT_COUNT = 8;
-const int NO_MEMORY_SLOT = 25; // site code of the out-of-memory report
-const int TEXT_BUFFER = 1024;
+enum {
+    SLOT_COUNT = 8,
+    TEXT_BUFFER = 1024,
+};
 
 // Start of work-surface row y.
-inline uint16_t *work_row(int y) {
-    return reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(work_pixels) +
-                                        static_cast<long>(y) * work_pitch);
+static inline uint16_t *work_row(int y) {
+    return (uint16_t *)((uint8_t *)work_pixels + (long)y * work_pitch);
 }
 
 // Bytes of one shadow_mask row.
-inline int mask_stride() {
+static inline int mask_stride() {
     return (work_width + 7) / 8;
 }
 
 // The drawing clip: the work surface, or the part of it that set_draw_clip
 // narrowed it to. Edges are half-open: columns clip_left..clip_right-1.
-int clip_left = 0;
-int clip_top = 0;
-int clip_right = INT_MAX;
-int clip_bottom = INT_MAX;
+static int clip_left = 0;
+static int clip_top = 0;
+static int clip_right = INT_MAX;
+static int clip_bottom = INT_MAX;
 
-inline int clip_right_edge() {
+static inline int clip_right_edge() {
     return clip_right < work_width ? clip_right : work_width;
 }
 
-inline int clip_bottom_edge() {
+static inline int clip_bottom_edge() {
     return clip_bottom < work_height ? clip_bottom : work_height;
 }
 
@@ -52,7 +51,7 @@ inline int clip_bottom_edge() {
 // in 64 bits so that coordinates near the int limits cannot overflow. Returns
 // false when nothing is left; otherwise the rectangle is columns x..x+w-1 of
 // rows y..y+h-1.
-bool clip(int *x, int *y, int *w, int *h) {
+static bool clip(int *x, int *y, int *w, int *h) {
     // Most rectangles lie wholly inside: no sum can overflow in that test.
     int right = clip_right_edge(), bottom = clip_bottom_edge();
     if (*x >= clip_left && *y >= clip_top && *w > 0 && *h > 0 && *x <= right - *w &&
@@ -73,10 +72,10 @@ bool clip(int *x, int *y, int *w, int *h) {
         ch = clip_bottom_edge() - cy;
     if (cw <= 0 || ch <= 0)
         return false;
-    *x = static_cast<int>(cx);
-    *y = static_cast<int>(cy);
-    *w = static_cast<int>(cw);
-    *h = static_cast<int>(ch);
+    *x = (int)cx;
+    *y = (int)cy;
+    *w = (int)cw;
+    *h = (int)ch;
     return true;
 }
 
@@ -89,9 +88,9 @@ struct __attribute__((may_alias)) word_block {
 };
 
 // Copies n blocks of four words, unrolled.
-template <int n> inline void copy_blocks(pixel_pair *to, const pixel_pair *from) {
+template <int n> static inline void copy_blocks(pixel_pair *to, const pixel_pair *from) {
     if constexpr (n > 0) {
-        *reinterpret_cast<word_block *>(to) = *reinterpret_cast<const word_block *>(from);
+        *(word_block *)to = *(const word_block *)from;
         copy_blocks<n - 1>(to + 4, from + 4);
     }
 }
@@ -99,14 +98,14 @@ template <int n> inline void copy_blocks(pixel_pair *to, const pixel_pair *from)
 // Copies h rows of a fixed shape: an optional single pixel, then `blocks`
 // blocks and `rest` words, then an optional single pixel.
 template <bool head, int blocks, int rest, bool tail>
-void copy_rows(uint8_t *row, long pitch, const uint16_t *from, int src_pitch, int h) {
+static void copy_rows(uint8_t *row, long pitch, const uint16_t *from, int src_pitch, int h) {
     for (int r = 0; r < h; r++, row += pitch, from += src_pitch) {
-        uint16_t *d = reinterpret_cast<uint16_t *>(row);
+        uint16_t *d = (uint16_t *)row;
         const uint16_t *f = from;
         if (head)
             *d++ = *f++;
-        pixel_pair *dw = reinterpret_cast<pixel_pair *>(d);
-        const pixel_pair *fw = reinterpret_cast<const pixel_pair *>(f);
+        pixel_pair *dw = (pixel_pair *)d;
+        const pixel_pair *fw = (const pixel_pair *)f;
         copy_blocks<blocks>(dw, fw);
         for (int i = 0; i < rest; i++)
             dw[4 * blocks + i] = fw[4 * blocks + i];
@@ -115,16 +114,16 @@ void copy_rows(uint8_t *row, long pitch, const uint16_t *from, int src_pitch, in
     }
 }
 
-void fill_value(int x, int y, int w, int h, uint16_t value) {
+static void fill_value(int x, int y, int w, int h, uint16_t value) {
     work_surface_touched = 1;
     if (!clip(&x, &y, &w, &h))
         return;
-    uint32_t pair = value | (static_cast<uint32_t>(value) << 16);
+    uint32_t pair = value | ((uint32_t)value << 16);
     uint16_t *p = work_row(y) + x;
     // Pixels go in pairs by aligned 32-bit stores, an unaligned first one
     // and an odd last one singly. With a pitch of whole words every row
     // starts as the first one does.
-    int head = (reinterpret_cast<uintptr_t>(p) & 3) != 0 ? 1 : 0;
+    int head = ((uintptr_t)p & 3) != 0 ? 1 : 0;
     if (work_pitch % 4 != 0 || w < 2) {
         for (int r = 0; r < h; r++, p = work_row(y + r) + x)
             for (int i = 0; i < w; i++)
@@ -135,21 +134,20 @@ void fill_value(int x, int y, int w, int h, uint16_t value) {
     long pitch = work_pitch; // a local: the stores below may alias any global
     if (w == 2 && !head) {
         // A wall strip: one word a row.
-        for (int r = 0; r < h;
-             r++, p = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(p) + pitch))
-            *reinterpret_cast<pixel_pair *>(p) = pair;
+        for (int r = 0; r < h; r++, p = (uint16_t *)((uint8_t *)p + pitch))
+            *(pixel_pair *)p = pair;
         return;
     }
     for (int r = 0; r < h; r++) {
         uint16_t *q = p;
         if (head)
             *q++ = value;
-        pixel_pair *pp = reinterpret_cast<pixel_pair *>(q);
+        pixel_pair *pp = (pixel_pair *)q;
         for (int i = 0; i < pairs; i++)
             pp[i] = pair;
         if (tail)
             q[2 * pairs] = value;
-        p = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(p) + pitch);
+        p = (uint16_t *)((uint8_t *)p + pitch);
     }
 }
 
@@ -159,27 +157,26 @@ void fill_value(int x, int y, int w, int h, uint16_t value) {
 typedef uint32_t __attribute__((may_alias)) mask_word;
 
 // True when rows of this mask can be walked as aligned 32-bit words.
-inline bool mask_in_words(const uint8_t *mask) {
-    return SDL_BYTEORDER == SDL_LIL_ENDIAN && mask_stride() % 4 == 0 &&
-           (reinterpret_cast<uintptr_t>(mask) & 3) == 0;
+static inline bool mask_in_words(const uint8_t *mask) {
+    return SDL_BYTEORDER == SDL_LIL_ENDIAN && mask_stride() % 4 == 0 && ((uintptr_t)mask & 3) == 0;
 }
 
 // Word bits from bit `from` (0..31) upwards.
-inline uint32_t bits_from(int from) {
+static inline uint32_t bits_from(int from) {
     return ~0u << from;
 }
 
 // Word bits up to and including bit `to` (0..31).
-inline uint32_t bits_to(int to) {
+static inline uint32_t bits_to(int to) {
     return ~0u >> (31 - to);
 }
 
 // Sets or clears the bits of columns x..x+w-1 (already clipped) in h rows.
-void mask_words(int x, int y, int w, int h, int set) {
+static void mask_words(int x, int y, int w, int h, int set) {
     int stride = mask_stride() / 4;
     int first = x >> 5, last = (x + w - 1) >> 5;
     uint32_t head = bits_from(x & 31), tail = bits_to((x + w - 1) & 31);
-    mask_word *row = reinterpret_cast<mask_word *>(shadow_mask) + static_cast<long>(y) * stride;
+    mask_word *row = (mask_word *)shadow_mask + (long)y * stride;
     if (first == last) {
         // Within one word (the usual case: a row of a slanted edge, a strip).
         uint32_t bits = head & tail;
@@ -240,13 +237,13 @@ void mask_words(int x, int y, int w, int h, int set) {
 }
 
 // The byte-wise form of mask_words.
-void mask_bytes(int x, int y, int w, int h, int set) {
+static void mask_bytes(int x, int y, int w, int h, int set) {
     int stride = mask_stride();
     int first = x / 8, last = (x + w - 1) / 8;
-    uint8_t head = static_cast<uint8_t>(0xFF << (x % 8));
-    uint8_t tail = static_cast<uint8_t>(0xFF >> (7 - (x + w - 1) % 8));
+    uint8_t head = (uint8_t)(0xFF << (x % 8));
+    uint8_t tail = (uint8_t)(0xFF >> (7 - (x + w - 1) % 8));
     for (int r = 0; r < h; r++) {
-        uint8_t *row = shadow_mask + static_cast<long>(y + r) * stride;
+        uint8_t *row = shadow_mask + (long)(y + r) * stride;
         for (int b = first; b <= last; b++) {
             uint8_t bits = 0xFF;
             if (b == first)
@@ -256,13 +253,13 @@ void mask_bytes(int x, int y, int w, int h, int set) {
             if (set)
                 row[b] |= bits;
             else
-                row[b] &= static_cast<uint8_t>(~bits);
+                row[b] &= (uint8_t)(~bits);
         }
     }
 }
 
 // Darkens pixels x..x+n-1 of a row.
-inline void shade_run(uint16_t *row, int x, int n) {
+static inline void shade_run(uint16_t *row, int x, int n) {
     const uint16_t *table = shade_table;
     uint16_t *p = row + x;
     for (; n >= 4; n -= 4, p += 4) {
@@ -279,7 +276,7 @@ inline void shade_run(uint16_t *row, int x, int n) {
 // Darkens the pixels of one row whose bits are set in a mask word; x is the
 // column of the word's bit 0. The set bits come in runs (shadows are spans),
 // so each run is found at once and darkened in one loop.
-inline void shade_word(uint16_t *row, int x, uint32_t bits) {
+static inline void shade_word(uint16_t *row, int x, uint32_t bits) {
     if (bits == ~0u) {
         shade_run(row, x, 32);
         return;
@@ -294,8 +291,6 @@ inline void shade_word(uint16_t *row, int x, uint32_t bits) {
     }
 }
 
-} // namespace
-
 int shadow_mask_size() {
     return (work_height * (work_width + 7)) / 8;
 }
@@ -306,8 +301,8 @@ uint32_t map_rgb(int red, int green, int blue) {
     static const SDL_PixelFormat *format = nullptr;
     static uint32_t colour[4], value[4]; // colour 0 means an empty entry
     static int next = 0;
-    uint32_t key = 0x1000000u | static_cast<uint32_t>((red & 255) << 16) |
-                   static_cast<uint32_t>((green & 255) << 8) | static_cast<uint32_t>(blue & 255);
+    uint32_t key = 0x1000000u | (uint32_t)((red & 255) << 16) | (uint32_t)((green & 255) << 8) |
+                   (uint32_t)(blue & 255);
     if (format != work_surface->format) {
         format = work_surface->format;
         memset(colour, 0, sizeof colour);
@@ -315,8 +310,8 @@ uint32_t map_rgb(int red, int green, int blue) {
     for (int i = 0; i < 4; i++)
         if (colour[i] == key)
             return value[i];
-    uint32_t mapped = SDL_MapRGB(format, static_cast<Uint8>(red & 255),
-                                 static_cast<Uint8>(green & 255), static_cast<Uint8>(blue & 255));
+    uint32_t mapped =
+        SDL_MapRGB(format, (Uint8)(red & 255), (Uint8)(green & 255), (Uint8)(blue & 255));
     colour[next] = key;
     value[next] = mapped;
     next = (next + 1) & 3;
@@ -326,13 +321,13 @@ uint32_t map_rgb(int red, int green, int blue) {
 void set_draw_clip(int x, int y, int w, int h) {
     clip_left = x < 0 ? 0 : x;
     clip_top = y < 0 ? 0 : y;
-    long long right = static_cast<long long>(x) + w, bottom = static_cast<long long>(y) + h;
-    clip_right = right > INT_MAX ? INT_MAX : static_cast<int>(right);
-    clip_bottom = bottom > INT_MAX ? INT_MAX : static_cast<int>(bottom);
+    long long right = (long long)x + w, bottom = (long long)y + h;
+    clip_right = right > INT_MAX ? INT_MAX : (int)right;
+    clip_bottom = bottom > INT_MAX ? INT_MAX : (int)bottom;
 }
 
 void fill_rect(int x, int y, int w, int h, int red, int green, int blue) {
-    fill_value(x, y, w, h, static_cast<uint16_t>(map_rgb(red, green, blue)));
+    fill_value(x, y, w, h, (uint16_t)map_rgb(red, green, blue));
 }
 
 void clear_rect(int x, int y, int w, int h) {
@@ -340,7 +335,7 @@ void clear_rect(int x, int y, int w, int h) {
     if (!clip(&x, &y, &w, &h))
         return;
     for (int r = 0; r < h; r++)
-        memset(work_row(y + r) + x, 0, static_cast<size_t>(w) * 2);
+        memset(work_row(y + r) + x, 0, (size_t)w * 2);
 }
 
 void put_pixel(int x, int y, int red, int green, int blue) {
@@ -348,7 +343,7 @@ void put_pixel(int x, int y, int red, int green, int blue) {
     int w = 1, h = 1;
     if (!clip(&x, &y, &w, &h))
         return;
-    work_row(y)[x] = static_cast<uint16_t>(map_rgb(red, green, blue));
+    work_row(y)[x] = (uint16_t)map_rgb(red, green, blue);
 }
 
 void blit_paletted(int dst_x, int dst_y, const PalettedImage *image, int src_x, int src_y, int w,
@@ -393,9 +388,9 @@ void blit_paletted(int dst_x, int dst_y, const PalettedImage *image, int src_x, 
     const uint32_t *palette = image->palette;
     for (long long r = 0; r < ch; r++) {
         const uint8_t *src = image->pixels + (sy + r) * image->width + sx;
-        uint16_t *dst = work_row(static_cast<int>(dy + r)) + dx;
+        uint16_t *dst = work_row((int)(dy + r)) + dx;
         for (long long i = 0; i < cw; i++)
-            dst[i] = static_cast<uint16_t>(palette[src[i]]);
+            dst[i] = (uint16_t)(palette[src[i]]);
     }
 }
 
@@ -404,24 +399,23 @@ void blit_pixels(int dst_x, int dst_y, const uint16_t *src, int src_pitch, int w
     int x = dst_x, y = dst_y;
     if (!src || !clip(&x, &y, &w, &h))
         return;
-    const uint16_t *from = src + static_cast<long>(y - dst_y) * src_pitch + (x - dst_x);
-    size_t row_bytes = static_cast<size_t>(w) * 2;
+    const uint16_t *from = src + (long)(y - dst_y) * src_pitch + (x - dst_x);
+    size_t row_bytes = (size_t)w * 2;
     // Short rows that start alike in their words (a face) are copied by
     // aligned words here: a call of memcpy would cost as much as the copy.
     const uint16_t *to = work_row(y) + x;
-    bool words = w < 64 &&
-                 ((reinterpret_cast<uintptr_t>(from) ^ reinterpret_cast<uintptr_t>(to)) & 3) == 0 &&
-                 (src_pitch % 2) == 0 && work_pitch % 4 == 0;
+    bool words = w < 64 && (((uintptr_t)from ^ (uintptr_t)to) & 3) == 0 && (src_pitch % 2) == 0 &&
+                 work_pitch % 4 == 0;
     if (!words) {
         for (int r = 0; r < h; r++, from += src_pitch)
             memcpy(work_row(y + r) + x, from, row_bytes);
         return;
     }
-    int head = (reinterpret_cast<uintptr_t>(to) & 3) != 0 ? 1 : 0;
+    int head = ((uintptr_t)to & 3) != 0 ? 1 : 0;
     int pairs = (w - head) / 2, tail = (w - head) & 1;
     int blocks = pairs / 4, rest = pairs % 4;
     long pitch = work_pitch; // locals: the stores below may alias any global
-    uint8_t *row = reinterpret_cast<uint8_t *>(work_row(y) + x);
+    uint8_t *row = (uint8_t *)(work_row(y) + x);
     // A face's rows (40 pixels, from either parity) have copies of their own.
     if (!head && pairs == 20 && !tail) {
         copy_rows<false, 5, 0, false>(row, pitch, from, src_pitch, h);
@@ -432,15 +426,15 @@ void blit_pixels(int dst_x, int dst_y, const uint16_t *src, int src_pitch, int w
         return;
     }
     for (int r = 0; r < h; r++, from += src_pitch, row += pitch) {
-        uint16_t *d = reinterpret_cast<uint16_t *>(row);
+        uint16_t *d = (uint16_t *)row;
         const uint16_t *f = from;
         if (head)
             *d++ = *f++;
-        pixel_pair *dw = reinterpret_cast<pixel_pair *>(d);
-        const pixel_pair *fw = reinterpret_cast<const pixel_pair *>(f);
+        pixel_pair *dw = (pixel_pair *)d;
+        const pixel_pair *fw = (const pixel_pair *)f;
         // Four words at a time as one block (load and store multiple on ARM).
         for (int b = 0; b < blocks; b++, dw += 4, fw += 4)
-            *reinterpret_cast<word_block *>(dw) = *reinterpret_cast<const word_block *>(fw);
+            *(word_block *)dw = *(const word_block *)fw;
         for (int i = 0; i < rest; i++)
             dw[i] = fw[i];
         if (tail)
@@ -480,8 +474,7 @@ void apply_shadow_mask(const uint8_t *mask) {
         if (first == last)
             head &= tail;
         for (int r = y; r < y + h; r++) {
-            const mask_word *bits =
-                reinterpret_cast<const mask_word *>(mask + static_cast<long>(r) * stride);
+            const mask_word *bits = (const mask_word *)(mask + (long)r * stride);
             uint16_t *row = work_row(r);
             uint32_t word = bits[first] & head;
             if (word)
@@ -498,7 +491,7 @@ void apply_shadow_mask(const uint8_t *mask) {
         return;
     }
     for (int r = y; r < y + h; r++) {
-        const uint8_t *bits = mask + static_cast<long>(r) * stride;
+        const uint8_t *bits = mask + (long)r * stride;
         uint16_t *row = work_row(r);
         for (int b = x / 8; b <= (x + w - 1) / 8; b++) {
             unsigned byte = bits[b];
@@ -516,12 +509,12 @@ void mask_put(int x, int y, int set) {
     int w = 1, h = 1;
     if (!shadow_mask || !clip(&x, &y, &w, &h))
         return;
-    uint8_t *byte = shadow_mask + static_cast<long>(y) * mask_stride() + x / 8;
-    uint8_t bit = static_cast<uint8_t>(1 << (x % 8));
+    uint8_t *byte = shadow_mask + (long)y * mask_stride() + x / 8;
+    uint8_t bit = (uint8_t)(1 << (x % 8));
     if (set)
         *byte |= bit;
     else
-        *byte &= static_cast<uint8_t>(~bit);
+        *byte &= (uint8_t)(~bit);
 }
 
 void mask_rect(int x, int y, int w, int h, int set) {
@@ -576,25 +569,23 @@ void save_screen(int slot) {
         return;
     if (slot == 0)
         background_saves++;
-    size_t row_bytes = static_cast<size_t>(work_width) * 2;
+    size_t row_bytes = (size_t)work_width * 2;
     if (!screen_slots[slot]) {
-        screen_slots[slot] = static_cast<uint16_t *>(malloc(row_bytes * work_height));
-        if (!screen_slots[slot]) {
-            printf("No memory: %d\n", NO_MEMORY_SLOT);
-            exit(1);
-        }
+        screen_slots[slot] = (uint16_t *)malloc(row_bytes * work_height);
+        if (!screen_slots[slot])
+            out_of_memory(NO_MEMORY_SCREEN_SLOT);
     }
     for (int y = 0; y < work_height; y++)
-        memcpy(screen_slots[slot] + static_cast<size_t>(y) * work_width, work_row(y), row_bytes);
+        memcpy(screen_slots[slot] + (size_t)y * work_width, work_row(y), row_bytes);
 }
 
 void restore_screen(int slot) {
     work_surface_touched = 1;
     if (slot < 0 || slot >= SLOT_COUNT || !screen_slots[slot])
         return;
-    size_t row_bytes = static_cast<size_t>(work_width) * 2;
+    size_t row_bytes = (size_t)work_width * 2;
     for (int y = 0; y < work_height; y++)
-        memcpy(work_row(y), screen_slots[slot] + static_cast<size_t>(y) * work_width, row_bytes);
+        memcpy(work_row(y), screen_slots[slot] + (size_t)y * work_width, row_bytes);
 }
 
 void draw_text(TTF_Font *font, SDL_Surface *surface, int x, int y, SDL_Color colour,
@@ -615,8 +606,8 @@ void draw_text(TTF_Font *font, SDL_Surface *surface, int x, int y, SDL_Color col
     if (!rendered)
         return;
     SDL_Rect where;
-    where.x = static_cast<Sint16>(x);
-    where.y = static_cast<Sint16>(y);
+    where.x = (Sint16)x;
+    where.y = (Sint16)y;
     where.w = 0;
     where.h = 0;
     SDL_UpperBlit(rendered, nullptr, surface, &where);

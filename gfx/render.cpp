@@ -15,40 +15,35 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-const int LAYER_PASSES = 7; // layers 0..6 are drawn
-const int SHADOW_STEP = 8;  // shadow offset per layer of height difference
-const int FACE_W = 40;      // face picture size
-const int FACE_H = 46;
-const int CELL_W = 42; // face grid cell in the tile-set picture
-const int CELL_H = 48;
-const int FACES_ACROSS = 9;
-const int FACE_COUNT = 44;       // faces of a tile set, converted to pixel values on loading
-const int TEXT_FROM_RIGHT = 280; // status text anchor, from the right and bottom edges
-const int TEXT_FROM_BOTTOM = 80;
-// The status line never reaches beyond its anchor's distance from the right
-// and bottom edges (plus the black copy's pixel up and left).
-const int TEXT_BOX_W = TEXT_FROM_RIGHT + 1;
-const int TEXT_BOX_H = TEXT_FROM_BOTTOM + 1;
-const int TEXT_CACHE = 4;     // status lines kept ready; the game alternates two
-const int TEXT_LENGTH = 1024; // the status line is drawn cut to 1023 bytes
-const int DIRTY_RECTS = 32;   // changed rectangles per frame; more redraw it whole
-const int LOOK_BITS = TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP |
-                      TILE_OPEN_LEFT | TILE_OPEN_BOTTOM | TILE_SELECTED;
+enum {
+    LAYER_PASSES = 7,      // layers 0..6 are drawn
+    SHADOW_STEP = 8,       // shadow offset per layer of height difference
+    TEXT_FROM_RIGHT = 280, // status text anchor, from the right and bottom edges
+    TEXT_FROM_BOTTOM = 80,
+    // The status line never reaches beyond its anchor's distance from the right
+    // and bottom edges (plus the black copy's pixel up and left).
+    TEXT_BOX_W = TEXT_FROM_RIGHT + 1,
+    TEXT_BOX_H = TEXT_FROM_BOTTOM + 1,
+    TEXT_CACHE = 4,     // status lines kept ready; the game alternates two
+    TEXT_LENGTH = 1024, // the status line is drawn cut to 1023 bytes
+    DIRTY_RECTS = 32,   // changed rectangles per frame; more redraw it whole
+    LOOK_BITS = TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER | TILE_OPEN_TOP | TILE_OPEN_LEFT |
+                TILE_OPEN_BOTTOM | TILE_SELECTED,
+};
 
 struct Colour {
     int red, green, blue;
 };
-const Colour WALL_NEAR = {231, 227, 199}; // wall strip next to the tile
-const Colour WALL_FAR = {247, 243, 247};  // wall strip farther out
-const Colour FRAME = {48, 48, 48};        // frame lines
+static const Colour WALL_NEAR = {231, 227, 199}; // wall strip next to the tile
+static const Colour WALL_FAR = {247, 243, 247};  // wall strip farther out
+static const Colour FRAME = {48, 48, 48};        // frame lines
 
 // One rectangle of a mask shape, relative to its origin.
 struct ShapeRect {
@@ -63,7 +58,7 @@ struct ShapeRect {
 // upper or lower right half casts slanting columns, and the 2x2 square at the
 // top right corner is always cast.
 // clang-format off
-const ShapeRect SHADOW_SHAPE[] = {
+static const ShapeRect SHADOW_SHAPE[] = {
     {TILE_OPEN_TOP, 6, -8, 40, 1},
     {TILE_OPEN_TOP, 4, -7, 43, 1},
     {TILE_OPEN_TOP, 2, -6, 43, 1},
@@ -96,11 +91,13 @@ const ShapeRect SHADOW_SHAPE[] = {
 // of equal runs joined. A stamp or a clear is then one word operation or two
 // per row, and few set-ups of a rectangle: the slanted edges of the shadow
 // are rows, not columns.
-const int SHAPE_LEFT = -8;   // shapes reach from this column of their origin
-const int SHAPE_TOP = -8;    // and this row
-const int SHAPE_ROWS = 64;   // rows of a shape, from SHAPE_TOP
-const int SHAPE_BANDS = 128; // rectangles of a shape: at most two a row
-const int SHAPE_EDGES = TILE_OPEN_TOP | TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER;
+enum {
+    SHAPE_LEFT = -8,   // shapes reach from this column of their origin
+    SHAPE_TOP = -8,    // and this row
+    SHAPE_ROWS = 64,   // rows of a shape, from SHAPE_TOP
+    SHAPE_BANDS = 128, // rectangles of a shape: at most two a row
+    SHAPE_EDGES = TILE_OPEN_TOP | TILE_OPEN_RIGHT_UPPER | TILE_OPEN_RIGHT_LOWER,
+};
 
 struct Shape {
     MaskBand bands[SHAPE_BANDS];
@@ -135,48 +132,48 @@ struct StatusLine {
 
 // What the work surface shows: each tile's look and the box it can reach,
 // the tile count and the status line of the last frame drawn.
-bool frame_known = false;
-TileLook look[BOARD_TILES];
-Box reach[BOARD_TILES];
-int drawn_tile_count = 0;
-StatusLine *drawn_status = nullptr;
+static bool frame_known = false;
+static TileLook look[BOARD_TILES];
+static Box reach[BOARD_TILES];
+static int drawn_tile_count = 0;
+static StatusLine *drawn_status = nullptr;
 
-StatusLine status_lines[TEXT_CACHE];
-unsigned long frame_number = 0;
+static StatusLine status_lines[TEXT_CACHE];
+static unsigned long frame_number = 0;
 
 // The faces of tile_image as pixel values, and what they were made from.
 // Two copies of each face: rows that start on a word, and rows with one
 // pixel before them, so that either parity of destination copies by words.
-alignas(4) uint16_t face_pixels[FACE_COUNT][FACE_W * FACE_H];
-alignas(4) uint16_t face_pixels_odd[FACE_COUNT][(FACE_W + 2) * FACE_H];
-bool face_ready[FACE_COUNT];
-bool faces_known = false;
-bool faces_converted = false; // made anew since the last frame, which must be whole
-const uint8_t *faces_from = nullptr;
-int32_t faces_width = 0, faces_height = 0;
-uint32_t faces_palette[256];
+alignas(4) static uint16_t face_pixels[FACE_COUNT][FACE_W * FACE_H];
+alignas(4) static uint16_t face_pixels_odd[FACE_COUNT][(FACE_W + 2) * FACE_H];
+static bool face_ready[FACE_COUNT];
+static bool faces_known = false;
+static bool faces_converted = false; // made anew since the last frame, which must be whole
+static const uint8_t *faces_from = nullptr;
+static int32_t faces_width = 0, faces_height = 0;
+static uint32_t faces_palette[256];
 
-const Box NO_BOX = {0, 0, 0, 0};
+static const Box NO_BOX = {0, 0, 0, 0};
 
-bool box_empty(const Box &b) {
+static bool box_empty(const Box &b) {
     return b.x1 <= b.x0 || b.y1 <= b.y0;
 }
 
 // The box clipped to the work surface, from 64-bit edges.
-Box surface_box(long long x0, long long y0, long long x1, long long y1) {
+static Box surface_box(long long x0, long long y0, long long x1, long long y1) {
     Box b;
-    b.x0 = static_cast<int>(x0 < 0 ? 0 : x0 > work_width ? work_width : x0);
-    b.y0 = static_cast<int>(y0 < 0 ? 0 : y0 > work_height ? work_height : y0);
-    b.x1 = static_cast<int>(x1 < 0 ? 0 : x1 > work_width ? work_width : x1);
-    b.y1 = static_cast<int>(y1 < 0 ? 0 : y1 > work_height ? work_height : y1);
+    b.x0 = (int)(x0 < 0 ? 0 : x0 > work_width ? work_width : x0);
+    b.y0 = (int)(y0 < 0 ? 0 : y0 > work_height ? work_height : y0);
+    b.x1 = (int)(x1 < 0 ? 0 : x1 > work_width ? work_width : x1);
+    b.y1 = (int)(y1 < 0 ? 0 : y1 > work_height ? work_height : y1);
     return box_empty(b) ? NO_BOX : b;
 }
 
-bool boxes_meet(const Box &a, const Box &b) {
+static bool boxes_meet(const Box &a, const Box &b) {
     return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
 }
 
-Box box_union(const Box &a, const Box &b) {
+static Box box_union(const Box &a, const Box &b) {
     if (box_empty(a))
         return b;
     if (box_empty(b))
@@ -193,7 +190,7 @@ Box box_union(const Box &a, const Box &b) {
 // made from. Faces whose cell lies wholly inside the picture are converted;
 // the others are drawn from the picture as far as it holds them. True when
 // the faces were made anew.
-bool ensure_faces() {
+static bool ensure_faces() {
     if (faces_known && faces_from == tile_image.pixels && faces_width == tile_image.width &&
         faces_height == tile_image.height &&
         memcmp(faces_palette, tile_image.palette, sizeof faces_palette) == 0)
@@ -211,11 +208,11 @@ bool ensure_faces() {
             continue;
         for (int y = 0; y < FACE_H; y++) {
             const uint8_t *from =
-                tile_image.pixels + static_cast<long>(cell_y + y) * tile_image.width + cell_x;
+                tile_image.pixels + (long)(cell_y + y) * tile_image.width + cell_x;
             uint16_t *even = face_pixels[f] + y * FACE_W;
             uint16_t *odd = face_pixels_odd[f] + y * (FACE_W + 2) + 1;
             for (int x = 0; x < FACE_W; x++)
-                even[x] = odd[x] = static_cast<uint16_t>(tile_image.palette[from[x]]);
+                even[x] = odd[x] = (uint16_t)(tile_image.palette[from[x]]);
         }
     }
     return true;
@@ -223,12 +220,12 @@ bool ensure_faces() {
 
 // Turns rectangles (relative to the origin, within the shape's reach) into
 // the runs of each row.
-void make_shape(Shape *shape, const ShapeRect *rects, int count) {
+static void make_shape(Shape *shape, const ShapeRect *rects, int count) {
     uint64_t rows[SHAPE_ROWS] = {};
     for (int i = 0; i < count; i++)
         for (int r = rects[i].y - SHAPE_TOP; r < rects[i].y - SHAPE_TOP + rects[i].h; r++)
             for (int k = rects[i].x - SHAPE_LEFT; k < rects[i].x - SHAPE_LEFT + rects[i].w; k++)
-                rows[r] |= static_cast<uint64_t>(1) << k;
+                rows[r] |= (uint64_t)1 << k;
     shape->count = 0;
     for (int r = 0; r < SHAPE_ROWS; r++) {
         for (int k = 0; k < 64;) {
@@ -255,16 +252,16 @@ void make_shape(Shape *shape, const ShapeRect *rects, int count) {
             if (shape->count == SHAPE_BANDS)
                 return; // never: the shapes here have at most two runs a row
             MaskBand &band = shape->bands[shape->count++];
-            band.y = static_cast<int16_t>(y);
+            band.y = (int16_t)y;
             band.h = 1;
-            band.x0 = static_cast<int16_t>(x0);
-            band.x1 = static_cast<int16_t>(x1);
+            band.x0 = (int16_t)x0;
+            band.x1 = (int16_t)x1;
         }
     }
 }
 
 // The shadow shape for a tile's edge bits.
-const Shape *shadow_shape(int flags) {
+static const Shape *shadow_shape(int flags) {
     static Shape shapes[8];
     static bool made = false;
     if (!made) {
@@ -286,7 +283,7 @@ const Shape *shadow_shape(int flags) {
 
 // What a drawn tile covers (the rectangles draw_one_tile fills) for each
 // combination of an open left and an open bottom edge.
-const Shape *cover_shape(int flags) {
+static const Shape *cover_shape(int flags) {
     static Shape shapes[4];
     static bool made = false;
     if (!made) {
@@ -313,23 +310,23 @@ const Shape *cover_shape(int flags) {
     return &shapes[(flags & TILE_OPEN_LEFT ? 1 : 0) | (flags & TILE_OPEN_BOTTOM ? 2 : 0)];
 }
 
-void stamp_shadow(const Tile *tile, int d) {
+static void stamp_shadow(const Tile *tile, int d) {
     const Shape *shape = shadow_shape(tile->flags & SHAPE_EDGES);
-    long long x = static_cast<long long>(tile->screen_x) + d;
-    long long y = static_cast<long long>(tile->screen_y) - d;
+    long long x = (long long)(tile->screen_x) + d;
+    long long y = (long long)(tile->screen_y) - d;
     if (x > INT_MAX || y < INT_MIN)
         return; // far off the surface
-    mask_bands(static_cast<int>(x), static_cast<int>(y), shape->bands, shape->count, 1);
+    mask_bands((int)x, (int)y, shape->bands, shape->count, 1);
 }
 
-void fill(int x, int y, int w, int h, Colour c) {
+static void fill(int x, int y, int w, int h, Colour c) {
     fill_rect(x, y, w, h, c.red, c.green, c.blue);
 }
 
 // Draws a tile's walls, frame lines, face and highlight, then clears the
 // mask under all of them at once: every mask step of a tile only clears, so
 // one clear of the area they cover gives the same bits.
-void draw_one_tile(const Tile *tile) {
+static void draw_one_tile(const Tile *tile) {
     int x = tile->screen_x;
     int y = tile->screen_y;
     int flags = tile->flags;
@@ -357,11 +354,10 @@ void draw_one_tile(const Tile *tile) {
         // outside a tile-set picture that is too small (or empty), so
         // nothing is read past it; a face number whose cell starts outside
         // the picture draws no face.
-        long long cell_x = static_cast<long long>(CELL_W) * (face % FACES_ACROSS);
-        long long cell_y = static_cast<long long>(CELL_H) * (face / FACES_ACROSS);
+        long long cell_x = (long long)CELL_W * (face % FACES_ACROSS);
+        long long cell_y = (long long)CELL_H * (face / FACES_ACROSS);
         if (face >= 0 && cell_x < tile_image.width && cell_y < tile_image.height)
-            blit_paletted(x - 2, y + 2, &tile_image, static_cast<int>(cell_x),
-                          static_cast<int>(cell_y), FACE_W, FACE_H);
+            blit_paletted(x - 2, y + 2, &tile_image, (int)cell_x, (int)cell_y, FACE_W, FACE_H);
     }
     if (flags & TILE_SELECTED)
         light_rect(x - 2, y + 2, FACE_W, FACE_H);
@@ -370,7 +366,7 @@ void draw_one_tile(const Tile *tile) {
 }
 
 // A tile's look in this frame.
-void take_look(int index, TileLook *l) {
+static void take_look(int index, TileLook *l) {
     const Tile *t = &board.tiles[index];
     memset(l, 0, sizeof *l);
     // Stamped when on the board at layer 0 or above, drawn too up to layer 6.
@@ -387,14 +383,14 @@ void take_look(int index, TileLook *l) {
 // The box that a tile's stamps and drawing can reach: stamps of passes
 // 0..min(layer, 6) lie d = 8 x (layer - pass) right of and above the tile,
 // and the drawn tile spans its walls and frames.
-Box reach_of(int index, const TileLook &l) {
+static Box reach_of(int index, const TileLook &l) {
     if (!l.shown)
         return NO_BOX;
     const Tile *t = &board.tiles[index];
     bool drawn = t->layer < LAYER_PASSES && index < board.tile_count;
     long long x = t->screen_x, y = t->screen_y;
     long long top_pass = t->layer < LAYER_PASSES - 1 ? t->layer : LAYER_PASSES - 1;
-    long long d_max = static_cast<long long>(SHADOW_STEP) * t->layer;
+    long long d_max = (long long)SHADOW_STEP * t->layer;
     long long d_min = d_max - SHADOW_STEP * top_pass;
     // The shadow shape spans x - 3 .. x + 47 and y - 8 .. y + 46 of its origin.
     Box stamps = surface_box(x + d_min - 3, y - d_max - 8, x + d_max + 48, y - d_min + 47);
@@ -402,13 +398,13 @@ Box reach_of(int index, const TileLook &l) {
     return box_union(stamps, drawing);
 }
 
-bool same_look(const TileLook &a, const TileLook &b) {
+static bool same_look(const TileLook &a, const TileLook &b) {
     return memcmp(&a, &b, sizeof a) == 0;
 }
 
 // The cached status line for the current text and font, rendering it the
 // first time it is asked for; null when there is nothing to draw.
-StatusLine *status_line() {
+static StatusLine *status_line() {
     if (!font || !status_text)
         return nullptr;
     // The line drawn last is the one asked for nearly every time.
@@ -457,7 +453,7 @@ StatusLine *status_line() {
 
 // Draws the status line's two copies over the background, clipped to r.
 // Once the whole box has been drawn, it is kept and later copied instead.
-void draw_status_line(StatusLine *line, const Box &r) {
+static void draw_status_line(StatusLine *line, const Box &r) {
     if (!line || !boxes_meet(line->box, r))
         return;
     const Box &b = line->box;
@@ -465,12 +461,11 @@ void draw_status_line(StatusLine *line, const Box &r) {
         blit_pixels(b.x0, b.y0, line->patch, TEXT_BOX_W, b.x1 - b.x0, b.y1 - b.y0);
         return;
     }
-    SDL_Rect limit = {static_cast<Sint16>(r.x0), static_cast<Sint16>(r.y0),
-                      static_cast<Uint16>(r.x1 - r.x0), static_cast<Uint16>(r.y1 - r.y0)};
+    SDL_Rect limit = {(Sint16)(r.x0), (Sint16)(r.y0), (Uint16)(r.x1 - r.x0), (Uint16)(r.y1 - r.y0)};
     SDL_SetClipRect(work_surface, &limit);
     int x = work_width - TEXT_FROM_RIGHT, y = work_height - TEXT_FROM_BOTTOM;
-    SDL_Rect grey_at = {static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
-    SDL_Rect black_at = {static_cast<Sint16>(x - 1), static_cast<Sint16>(y - 1), 0, 0};
+    SDL_Rect grey_at = {(Sint16)x, (Sint16)y, 0, 0};
+    SDL_Rect black_at = {(Sint16)(x - 1), (Sint16)(y - 1), 0, 0};
     if (line->grey)
         SDL_UpperBlit(line->grey, nullptr, work_surface, &grey_at);
     if (line->black)
@@ -479,16 +474,15 @@ void draw_status_line(StatusLine *line, const Box &r) {
     if (b.x0 >= r.x0 && b.y0 >= r.y0 && b.x1 <= r.x1 && b.y1 <= r.y1) {
         for (int y_row = b.y0; y_row < b.y1; y_row++)
             memcpy(line->patch + (y_row - b.y0) * TEXT_BOX_W,
-                   reinterpret_cast<const uint8_t *>(work_pixels) +
-                       static_cast<long>(y_row) * work_pitch + 2 * b.x0,
-                   static_cast<size_t>(b.x1 - b.x0) * 2);
+                   (const uint8_t *)work_pixels + (long)y_row * work_pitch + 2 * b.x0,
+                   (size_t)(b.x1 - b.x0) * 2);
         line->composed = true;
         line->composed_on = background_saves;
     }
 }
 
 // Runs the frame's steps for the pixels of r alone.
-void compose(const Box &r, StatusLine *line) {
+static void compose(const Box &r, StatusLine *line) {
     bool whole = r.x0 == 0 && r.y0 == 0 && r.x1 == work_width && r.y1 == work_height;
     set_draw_clip(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
     if (screen_slots[0])
@@ -507,9 +501,9 @@ void compose(const Box &r, StatusLine *line) {
     for (int pass = 0; pass < LAYER_PASSES; pass++) {
         for (int k = 0; k < count; k++) {
             const Tile *t = &board.tiles[near[k]];
-            long long d = static_cast<long long>(SHADOW_STEP) * (t->layer - pass);
+            long long d = (long long)SHADOW_STEP * (t->layer - pass);
             if (t->layer >= pass && d <= INT_MAX)
-                stamp_shadow(t, static_cast<int>(d));
+                stamp_shadow(t, (int)d);
         }
         for (int k = 0; k < count; k++) {
             const Tile *t = &board.tiles[near[k]];
@@ -523,7 +517,7 @@ void compose(const Box &r, StatusLine *line) {
 
 // Adds a box to the list of changed rectangles, merging boxes that overlap;
 // false when the list is full.
-bool add_dirty(Box *dirty, int *count, Box b) {
+static bool add_dirty(Box *dirty, int *count, Box b) {
     if (box_empty(b))
         return true;
     for (int i = 0; i < *count;) {
@@ -542,14 +536,14 @@ bool add_dirty(Box *dirty, int *count, Box b) {
 }
 
 // The face area of a tile: all that a selection or a new face changes.
-Box face_box(const TileLook &l) {
+static Box face_box(const TileLook &l) {
     long long x = l.x, y = l.y;
     return surface_box(x - 2, y + 2, x - 2 + FACE_W, y + 2 + FACE_H);
 }
 
 // Brings each tile's look and reach up to date and collects the rectangles
 // where they changed; false when the whole frame must be drawn.
-bool find_changes(Box *dirty, int *count, bool whole) {
+static bool find_changes(Box *dirty, int *count, bool whole) {
     *count = 0;
     int changed = 0;
     for (int i = 0; i < BOARD_TILES; i++) {
@@ -578,8 +572,6 @@ bool find_changes(Box *dirty, int *count, bool whole) {
     }
     return !whole;
 }
-
-} // namespace
 
 void stamp_tile_shadow(const Tile *tile, int d) {
     stamp_shadow(tile, d);

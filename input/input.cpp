@@ -1,9 +1,12 @@
 // Input translation: keys, joystick buttons, the analogue stick and the
 // pointer become one stream of integer codes in a 64-slot ring.
-#include "input/input.h"
+#include "input/input_internal.h"
 
 #include "app/app.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
+
+#include <cstdio>
 
 enum {
     QUEUE_SLOTS = 64,       // ring size; one slot always stays empty
@@ -14,9 +17,6 @@ enum {
     KEY_MAP_END = 0xFFFFFF, // sym of the row that ends key_map
     CODE_ALT = 0x200,       // added to a key's code when Alt is held
     CODE_CTRL_MASK = 0x1F,  // a key's code is cut to this when Ctrl is held
-    POINTER_PRESS = 1024,   // pointer record codes; two coordinates follow
-    POINTER_RELEASE = 1027,
-    POINTER_MOTION = 1030,
     STICK_FAR = 16384,      // stick deflection that counts as a direction
     STICK_DIAGONAL = 11585, // sideways deflection a diagonal needs
 };
@@ -92,9 +92,9 @@ const KeyMapEntry key_map[] = {
     {SDLK_BACKSPACE, 8, 8},
     {SDLK_TAB, 9, 9},
     {SDLK_DELETE, 127, 127},
-    {SDLK_RETURN, 13, 13},
-    {SDLK_F1, 384, 384},
-    {SDLK_F2, 385, 385},
+    {SDLK_RETURN, CODE_RETURN, CODE_RETURN},
+    {SDLK_F1, CODE_F1, CODE_F1},
+    {SDLK_F2, CODE_F2, CODE_F2},
     {SDLK_F3, 386, 386},
     {SDLK_F4, 387, 387},
     {SDLK_F5, 388, 388},
@@ -103,9 +103,9 @@ const KeyMapEntry key_map[] = {
     {SDLK_F8, 391, 391},
     {SDLK_F9, 392, 392},
     {SDLK_F10, 393, 393},
-    {SDLK_ESCAPE, 27, 27},
-    {SDLK_LEFT, 400, 400},
-    {SDLK_RIGHT, 401, 401},
+    {SDLK_ESCAPE, CODE_ESCAPE, CODE_ESCAPE},
+    {SDLK_LEFT, CODE_LEFT, CODE_LEFT},
+    {SDLK_RIGHT, CODE_RIGHT, CODE_RIGHT},
     {SDLK_UP, 402, 402},
     {SDLK_DOWN, 403, 403},
     {SDLK_PAGEUP, 404, 468},
@@ -255,30 +255,30 @@ static void queue_pointer(int32_t code, Uint16 x, Uint16 y) {
     if (queue_free() < 3)
         return;
     queue_push(code);
-    queue_push(x * 2);
-    queue_push(y * 2);
+    queue_push(x * SAMPLING);
+    queue_push(y * SAMPLING);
 }
 
 // Joystick buttons act as keys: the synthetic press and release pass
 // through the same translation, so a button gives one code and never repeats.
 static void joy_button_down(int button) {
     switch (button) {
-    case 0:
+    case JOY_LEFT:
         push_key_press(SDLK_LEFT);
         break;
-    case 3:
+    case JOY_RIGHT:
         push_key_press(SDLK_RIGHT);
         break;
-    case 4:
+    case JOY_F1:
         push_key_press(SDLK_F1);
         break;
-    case 5:
+    case JOY_F2:
         push_key_press(SDLK_F2);
         break;
-    case 8:
+    case JOY_RETURN:
         push_key_press(SDLK_RETURN);
         break;
-    case 9:
+    case JOY_ESCAPE:
         push_key_press(SDLK_ESCAPE);
         break;
     default:
@@ -336,4 +336,16 @@ void poll_input() {
         return;
     repeat_due = (int32_t)((Uint32)repeat_due + REPEAT_STEP);
     queue_push(repeat_code);
+}
+
+void clear_input_queue() {
+    queue_head = 0;
+    queue_tail = 0;
+}
+
+SDL_Joystick *open_joystick() {
+    SDL_Joystick *stick = SDL_JoystickOpen(0);
+    if (!stick)
+        fprintf(stderr, "Couldn't open joystick: %s\n", SDL_GetError());
+    return stick;
 }

@@ -22,14 +22,9 @@ sysroot=${JT_ARM_SYSROOT:-$cache/sysroot-$arch-$suite}
 mirror=${JT_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 stamp_name=.jadeturtle-sysroot
 
-# What the game, its tools, tests and benchmarks need to link and run:
-# the C and C++ runtime and headers, the three SDL 1.2 libraries with their
-# development files, the MIDI instruments the mixer plays music with, and
-# the test and benchmark frameworks. debootstrap adds their dependencies.
-packages="libc6-dev libstdc++-12-dev libgcc-12-dev
-libsdl1.2-dev libsdl-mixer1.2-dev libsdl-ttf2.0-dev
-freepats
-libgtest-dev libgmock-dev libbenchmark-dev"
+# What the game, its tools, tests and benchmarks need to link and run on
+# the handheld: the [sysroot] group of scripts/packages.txt.
+packages=$(sed 's/#.*//' "$(dirname "$0")/packages.txt" | awk '/^\[/ { group = $1; next } group == "[sysroot]"')
 
 # The stamp records what the sysroot was made from; a changed list, suite
 # or layout version makes the next run build a new one.

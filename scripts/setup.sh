@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs the Debian packages the project needs, once. Every
-# scripts/packages/*.txt lists packages, one per line ('#' starts a comment).
+# Installs the Debian packages the project needs, once: every group of
+# scripts/packages.txt but [sysroot], which is for the handheld.
 # Runs apt-get only when something is missing; as root or through sudo.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-wanted=$(cat "$here"/packages/*.txt | sed 's/#.*//' | tr -s ' \t' '\n\n' | sed '/^$/d' | sort -u)
+wanted=$(sed 's/#.*//' "$here/packages.txt" | awk '/^\[/ { group = $1; next } group != "[sysroot]"' |
+  tr -s ' \t' '\n\n' | sed '/^$/d' | sort -u)
 missing=""
 for p in $wanted; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -16,6 +16,9 @@ enum {
     EFFECT_MAX_RATE = 192000,
     EFFECT_MAX_MS = 10000, // longer effects would hold the game (and memory) for too long
     WAV_FORMAT_PCM = 1,    // the only sample encoding accepted
+    AUDIO_RATE = 22050, // samples per second
+    AUDIO_CHANNELS = 2,
+    AUDIO_BUFFER = 4096, // samples the mixer fills at a time
 };
 
 int channel = -1;
@@ -100,7 +103,7 @@ static uint8_t *read_effect(const char *path, size_t *size) {
     struct stat st;
     uint8_t *bytes = nullptr;
     if (fstat(fd, &st) == 0 && st.st_size <= EFFECT_MAX_BYTES)
-        bytes = static_cast<uint8_t *>(malloc(st.st_size > 0 ? st.st_size : 1));
+        bytes = (uint8_t *)malloc(st.st_size > 0 ? st.st_size : 1);
     size_t got = 0;
     while (bytes && got < (size_t)st.st_size) {
         ssize_t n = read(fd, bytes + got, st.st_size - got);
@@ -159,4 +162,13 @@ void play_music(const char *name) {
         current_music = Mix_LoadMUSType_RW(source, MUS_MID, 1);
     if (current_music)
         Mix_PlayMusic(current_music, -1);
+}
+
+void open_audio() {
+    if (Mix_OpenAudio(AUDIO_RATE, AUDIO_S16LSB, AUDIO_CHANNELS, AUDIO_BUFFER) != 0)
+        fprintf(stderr, "Couldn't initialize audio: %s\n", SDL_GetError());
+}
+
+void close_audio() {
+    Mix_CloseAudio();
 }

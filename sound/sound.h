@@ -14,6 +14,11 @@ extern char sound_path[32];                   // full path of the file being loa
 extern char music_name[19];                   // music file name of the current background
 extern void (*effect_hook)(const char *name); // if set, told of every effect played (tests)
 
+// Opens the audio device for the effects and the music, or reports why not
+// and carries on without sound.
+void open_audio();
+// Closes the audio device; run at exit.
+void close_audio();
 // Plays "data/sound/<name>" once and returns when it has finished; a file
 // that is not a regular file or fails effect_header_ok plays nothing.
 void play_effect(const char *name);

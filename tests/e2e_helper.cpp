@@ -17,7 +17,9 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 #include "gfx/render.h"
+#include "input/input.h"
 #include "png_write.h"
 #include "reference_frame.h"
 #include "test_assets.h"
@@ -126,7 +128,7 @@ int press(FILE *clicks, int t) {
         return -1;
     }
     fprintf(clicks, "%d %d\n", x, y);
-    if (click_tile(1024, 2 * x, 2 * y) != 1) {
+    if (click_tile(POINTER_PRESS, SAMPLING * x, SAMPLING * y) != 1) {
         fprintf(stderr, "e2e_helper: press on tile %d changed nothing\n", t);
         return -1;
     }

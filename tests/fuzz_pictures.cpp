@@ -10,6 +10,7 @@
 #include "gfx/draw.h"
 #include "gfx/render.h"
 #include "pcx_write.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -118,9 +119,9 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
     save_screen(0);
     srand(5);
     deal_board();
-    char pattern[] = "/tmp/jt_fuzz_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::string path = std::string(pattern) + "/f.pcx";
+    std::string folder = make_temp_dir("fuzz");
+    ASSERT_NE(folder, "");
+    std::string path = folder + "/f.pcx";
     auto bases = base_files();
     int loaded = 0, refused = 0;
     int by_code[16] = {};
@@ -156,8 +157,7 @@ TEST(FuzzPictures, MutatedFilesAreLoadedOrRefusedCleanly) {
             draw_with(&image);
         free_image(&image);
     }
-    unlink(path.c_str());
-    rmdir(pattern);
+    remove_tree(folder);
     // The mutations must reach both outcomes for the run to mean anything.
     EXPECT_GT(loaded, 400);
     EXPECT_GT(refused, 400);

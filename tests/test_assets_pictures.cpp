@@ -9,6 +9,7 @@
 #include "game/deal.h"
 #include "game/play.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include "gfx/render.h"
 #include "pnm_read.h"
 #include "reference_frame.h"
@@ -26,7 +27,6 @@ namespace {
 
 const int TILESETS = 3;
 const int BACKGROUNDS = 4;
-const int FACE_W = 40, FACE_H = 46, CELL_W = 42, CELL_H = 48;
 
 std::string tileset_path(int i) {
     return "data/image/tiles" + std::to_string(i) + ".pcx";
@@ -303,7 +303,7 @@ double percentile(std::vector<double> values, int percent) {
 //    lighter), and the face ground of every tile set at 1.5:1 or more, so a
 //    lighter background never swallows the light tiles.
 TEST(BackgroundPictures, StatusLineAndTileOutlinesStandOutOnEveryBackground) {
-    const int W = 640, H = 480;
+    const int W = WORK_WIDTH, H = WORK_HEIGHT;
     const int BOX_X0 = 356, BOX_X1 = 639, BOX_Y0 = 396, BOX_Y1 = 439; // status line
     const int NEAR = 3; // background within this many pixels of the board
     start_offscreen_display();

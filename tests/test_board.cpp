@@ -1,19 +1,11 @@
 // The layout table, face matching and the freedom analysis.
+#include "board_setup.h"
 #include "game/board.h"
 #include "game/freedom.h"
 #include <gtest/gtest.h>
 #include <cstring>
 
 namespace {
-
-int find_tile(int col, int row, int layer) {
-    for (int i = 0; i < board.tile_count; ++i) {
-        const Tile &t = board.tiles[i];
-        if (t.col == col && t.row == row && t.layer == layer)
-            return i;
-    }
-    return -1;
-}
 
 bool is_free(int index) {
     return (board.tiles[index].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
@@ -22,17 +14,7 @@ bool is_free(int index) {
 // Takes every tile off the board, so a test can put back only the ones it needs.
 void empty_board() {
     place_tiles();
-    for (int i = 0; i < BOARD_TILES; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-}
-
-void put_tile(int index, int col, int row, int layer) {
-    Tile &t = board.tiles[index];
-    t.col = (uint8_t)col;
-    t.row = (uint8_t)row;
-    t.layer = layer;
-    t.flags = 0;
-    set_tile_position(&t);
+    remove_all_tiles();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "gfx/draw.h"
 #include "pcx_write.h"
 #include "sound/sound.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -72,9 +73,8 @@ class Cycle : public ::testing::Test {
     }
     void SetUp() override {
         ASSERT_NE(getcwd(old_dir_, sizeof old_dir_), nullptr);
-        char pattern[] = "/tmp/jt_cycle_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = make_temp_dir("cycle");
+        ASSERT_FALSE(dir_.empty());
         ASSERT_EQ(chdir(dir_.c_str()), 0);
         mkdir("data", 0755);
         mkdir("data/image", 0755);
@@ -90,8 +90,7 @@ class Cycle : public ::testing::Test {
         effect_hook = nullptr;
         free_image(&tile_image);
         ASSERT_EQ(chdir(old_dir_), 0);
-        std::string rm = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(system(rm.c_str()), 0);
+        remove_tree(dir_);
     }
     // Checks that the work surface shows picture (w x h, mark) repeated from
     // the top-left corner.

@@ -3,6 +3,7 @@
 #include "game/deal.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "gfx/geometry.h"
 #include "sound/sound.h"
 #include <gtest/gtest.h>
 #include <algorithm>

@@ -1,6 +1,7 @@
 // Display set-up, colour tables, presentation and start-up failures.
 #include "gfx/display.h"
-#include "input/input.h"
+#include "input/input_internal.h"
+#include "gfx/geometry.h"
 #include "sound/sound.h"
 #include <gtest/gtest.h>
 #include <SDL_mixer.h>
@@ -16,7 +17,7 @@ class Display : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         if (!screen)
-            init_video(640, 480);
+            init_video(WORK_WIDTH, WORK_HEIGHT);
     }
 };
 
@@ -227,7 +228,7 @@ TEST(DisplayDeathTest, DriverThatCannotStartEndsWithStatus1) {
     EXPECT_EXIT(
         {
             setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-            init_video(640, 480);
+            init_video(WORK_WIDTH, WORK_HEIGHT);
         },
         testing::ExitedWithCode(1), "^Couldn't initialize SDL: [^\n]+\n$");
 }
@@ -249,7 +250,7 @@ TEST(DisplayDeathTest, NoAudioDeviceOrJoystickIsNotFatal) {
     EXPECT_EXIT(
         {
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            init_video(640, 480);
+            init_video(WORK_WIDTH, WORK_HEIGHT);
             // Sound calls then return at once and play nothing.
             play_effect("snd0.wav");
             play_music("bgm0.mid");

@@ -4,7 +4,9 @@
 #include "app/app.h"
 #include "assets/pcx.h"
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include "sound/sound.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 
 #include <SDL.h>
@@ -53,30 +55,21 @@ double seconds_since(const timespec &start) {
     return (now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) / 1e9;
 }
 
-// The lowest free descriptor; it moves when a refusal leaves a file open.
-int lowest_free_fd() {
-    int fd = open("/dev/null", O_RDONLY);
-    close(fd);
-    return fd;
-}
-
 class HostileFiles : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/jt_hostile_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        folder = make_temp_dir("hostile");
+        ASSERT_NE(folder, "");
         TestAssets assets = {1, 1, -1, find_test_font()};
         ASSERT_EQ(write_test_assets(folder.c_str(), &assets), 0);
         ASSERT_EQ(chdir(folder.c_str()), 0);
         mkdir("data/sound", 0755);
         mkdir("data/sound/music", 0755);
-        init_video(640, 480);
+        init_video(WORK_WIDTH, WORK_HEIGHT);
         TTF_Init();
     }
     static void TearDownTestSuite() {
-        std::string command = "rm -rf '" + folder + "'";
-        EXPECT_EQ(system(command.c_str()), 0);
+        remove_tree(folder);
     }
 };
 

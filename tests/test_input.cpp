@@ -1,8 +1,10 @@
 // Input translation driven through SDL's real event queue (dummy video driver).
-#include "input/input.h"
+#include "input/input_internal.h"
 
 #include "app/app.h"
+#include "events.h"
 #include "gfx/display.h"
+#include "input_state.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -33,16 +35,7 @@ class InputTest : public ::testing::Test {
         SDL_Quit();
     }
     void SetUp() override {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-        }
-        queue_head = queue_tail = 0;
-        held_count = 0;
-        repeat_active = 0;
-        repeat_due = 0;
-        repeat_code = 0;
-        dpad_bits = 0;
-        quit_requested = 0;
+        reset_input_state();
         fake_now = 1000;
         fake_x = fake_y = 0;
         input_ticks = fake_ticks;
@@ -58,10 +51,7 @@ class InputTest : public ::testing::Test {
 Sint16 (*InputTest::real_stick_axis)(int);
 
 void post_key(Uint8 type, SDLKey sym, int mod = KMOD_NONE) {
-    SDL_Event event = {};
-    event.type = type;
-    event.key.keysym.sym = sym;
-    event.key.keysym.mod = (SDLMod)mod;
+    SDL_Event event = key_event(type, sym, (SDLMod)mod);
     ASSERT_EQ(SDL_PushEvent(&event), 0);
 }
 
@@ -74,16 +64,7 @@ void post_up(SDLKey sym, int mod = KMOD_NONE) {
 }
 
 void post_mouse(Uint8 type, Uint16 x, Uint16 y, Uint8 button = 1) {
-    SDL_Event event = {};
-    event.type = type;
-    if (type == SDL_MOUSEMOTION) {
-        event.motion.x = x;
-        event.motion.y = y;
-    } else {
-        event.button.button = button;
-        event.button.x = x;
-        event.button.y = y;
-    }
+    SDL_Event event = pointer_event(type, x, y, button);
     ASSERT_EQ(SDL_PushEvent(&event), 0);
 }
 

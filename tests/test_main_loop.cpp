@@ -2,15 +2,18 @@
 // start-up, and how the main loop turns input codes into actions and frames.
 #include "app/app.h"
 #include "assets/cycle.h"
+#include "events.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 #include "gfx/render.h"
-#include "input/input.h"
+#include "input/input_internal.h"
 #include "reference_frame.h"
 #include "sound/sound.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 #include "tile_points.h"
 
@@ -34,9 +37,8 @@ void record_effect(const char *name) {
 class MainLoopTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/jt_loop_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        folder = make_temp_dir("loop");
+        ASSERT_FALSE(folder.empty());
         // No effect files: effects are announced to the hook but take no time.
         TestAssets assets = {2, 1, -1, find_test_font()};
         ASSERT_EQ(write_test_assets(folder.c_str(), &assets), 0);
@@ -47,8 +49,7 @@ class MainLoopTest : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         effect_hook = nullptr;
-        std::string command = "rm -rf '" + folder + "'";
-        EXPECT_EQ(system(command.c_str()), 0);
+        remove_tree(folder);
     }
     void SetUp() override {
         SDL_Event event;
@@ -76,7 +77,7 @@ class MainLoopTest : public ::testing::Test {
             int t = board.move_history[k];
             int x, y;
             ASSERT_EQ(press_point_for(t, &x, &y), 1) << "tile " << t;
-            ASSERT_EQ(click_tile(1024, 2 * x, 2 * y), 1);
+            ASSERT_EQ(click_tile(POINTER_PRESS, SAMPLING * x, SAMPLING * y), 1);
             render_board();
         }
         ASSERT_EQ(board.move_count, 2 * n);
@@ -129,7 +130,7 @@ TEST_F(MainLoopTest, StatusLinesMatchTheFontFileSetAt24Points) {
         if (expected != std::string("Click on a tile")) {
             int x, y;
             ASSERT_EQ(press_point_for(board.move_history[0], &x, &y), 1);
-            ASSERT_EQ(click_tile(1024, 2 * x, 2 * y), 1);
+            ASSERT_EQ(click_tile(POINTER_PRESS, SAMPLING * x, SAMPLING * y), 1);
         }
         ASSERT_STREQ(status_text, expected);
         render_board();
@@ -151,7 +152,7 @@ TEST_F(MainLoopTest, StatusLinesMatchTheFontFileSetAt24Points) {
 
 TEST_F(MainLoopTest, TwoLeftsInOneDrainUndoOnce) {
     remove_pairs(2);
-    push({400, 400});
+    push({CODE_LEFT, CODE_LEFT});
     LoopState state = {0, 0};
     main_loop_pass(&state);
     EXPECT_EQ(board.move_count, 2);
@@ -164,7 +165,7 @@ TEST_F(MainLoopTest, TwoLeftsInOneDrainUndoOnce) {
 TEST_F(MainLoopTest, LeftThenRightInOneDrainRedoesOnly) {
     remove_pairs(2);
     ASSERT_EQ(undo_pair(), 1);
-    push({400, 401});
+    push({CODE_LEFT, CODE_RIGHT});
     LoopState state = {0, 0};
     main_loop_pass(&state);
     EXPECT_EQ(board.move_count, 4);
@@ -172,7 +173,7 @@ TEST_F(MainLoopTest, LeftThenRightInOneDrainRedoesOnly) {
     EXPECT_EQ(removed_count(), 4);
 
     // Right then Left: the undo wins.
-    push({401, 400});
+    push({CODE_RIGHT, CODE_LEFT});
     main_loop_pass(&state);
     EXPECT_EQ(board.move_count, 2);
     EXPECT_EQ(removed_count(), 2);
@@ -182,7 +183,7 @@ TEST_F(MainLoopTest, UndoIsDrawnOnTheNextPassOnly) {
     remove_pairs(1);
     LoopState state = {0, 0};
     forget_frame();
-    push({400});
+    push({CODE_LEFT});
     main_loop_pass(&state);
     EXPECT_FALSE(frame_drawn());
     EXPECT_EQ(board.move_count, 0);
@@ -198,13 +199,13 @@ TEST_F(MainLoopTest, UndoIsDrawnOnTheNextPassOnly) {
 
     // A redo is drawn on the pass after it; a redo with nothing left to
     // redo draws nothing.
-    push({401});
+    push({CODE_RIGHT});
     main_loop_pass(&state);
     EXPECT_EQ(board.move_count, 2);
     main_loop_pass(&state);
     EXPECT_TRUE(frame_drawn());
     forget_frame();
-    push({401});
+    push({CODE_RIGHT});
     main_loop_pass(&state);
     main_loop_pass(&state);
     EXPECT_FALSE(frame_drawn());
@@ -215,7 +216,8 @@ TEST_F(MainLoopTest, PointerReleaseAndMotionAreConsumedWithoutEffect) {
     int x, y;
     ASSERT_EQ(press_point_for(t, &x, &y), 1);
     // Coordinates that would read as Return and Escape if taken for codes.
-    push({1027, 2 * x, 2 * y, 1030, 13, 27, 1027, 27, 13});
+    push({POINTER_RELEASE, SAMPLING * x, SAMPLING * y, POINTER_MOTION, CODE_RETURN, CODE_ESCAPE,
+          POINTER_RELEASE, CODE_ESCAPE, CODE_RETURN});
     int face = board.tiles[0].face;
     LoopState state = {0, 0};
     forget_frame();
@@ -233,7 +235,7 @@ TEST_F(MainLoopTest, PointerPressSelectsAndRedraws) {
     int t = board.move_history[0];
     int x, y;
     ASSERT_EQ(press_point_for(t, &x, &y), 1);
-    push({1024, 2 * x, 2 * y});
+    push({POINTER_PRESS, SAMPLING * x, SAMPLING * y});
     LoopState state = {0, 0};
     forget_frame();
     main_loop_pass(&state);
@@ -243,7 +245,7 @@ TEST_F(MainLoopTest, PointerPressSelectsAndRedraws) {
     EXPECT_EQ(effects, std::vector<std::string>{"snd0.wav"});
 
     // A press beside every tile changes nothing and draws nothing.
-    push({1024, 0, 0});
+    push({POINTER_PRESS, 0, 0});
     forget_frame();
     main_loop_pass(&state);
     EXPECT_FALSE(frame_drawn());
@@ -256,7 +258,7 @@ TEST_F(MainLoopTest, EscapeLetsTheDrainTheFrameAndTheUndoFinish) {
     int t = board.move_history[2];
     int x, y;
     ASSERT_EQ(press_point_for(t, &x, &y), 1);
-    push({27, 1024, 2 * x, 2 * y, 400});
+    push({CODE_ESCAPE, POINTER_PRESS, SAMPLING * x, SAMPLING * y, CODE_LEFT});
     forget_frame();
     EXPECT_EQ(main_loop(), 0);
     EXPECT_EQ(quit_requested, 1);
@@ -281,14 +283,14 @@ TEST_F(MainLoopTest, ReturnDealsAnewAndKeepsTheStatusLine) {
     int t = board.move_history[2];
     int x, y;
     ASSERT_EQ(press_point_for(t, &x, &y), 1);
-    ASSERT_EQ(click_tile(1024, 2 * x, 2 * y), 1);
+    ASSERT_EQ(click_tile(POINTER_PRESS, SAMPLING * x, SAMPLING * y), 1);
     ASSERT_STREQ(status_text, "Click on another tile");
     int faces_before[BOARD_TILES];
     for (int i = 0; i < BOARD_TILES; i++)
         faces_before[i] = board.tiles[i].face;
     effects.clear();
 
-    push({13});
+    push({CODE_RETURN});
     LoopState state = {0, 0};
     forget_frame();
     main_loop_pass(&state);
@@ -307,14 +309,14 @@ TEST_F(MainLoopTest, ReturnDealsAnewAndKeepsTheStatusLine) {
 TEST_F(MainLoopTest, F1AndF2SwitchLooksAndRedraw) {
     LoopState state = {0, 0};
     int before = tileset_index;
-    push({384});
+    push({CODE_F1});
     forget_frame();
     main_loop_pass(&state);
     EXPECT_TRUE(frame_drawn());
     EXPECT_EQ(tileset_index, (before + 1) % 2);
 
     uint16_t slot_before = screen_slots[0][0];
-    push({385});
+    push({CODE_F2});
     forget_frame();
     main_loop_pass(&state);
     EXPECT_TRUE(frame_drawn());
@@ -347,7 +349,7 @@ TEST_F(MainLoopTest, EventsArrivingDuringAnActionJoinTheSameDrain) {
     int t = board.move_history[2];
     int x, y;
     ASSERT_EQ(press_point_for(t, &x, &y), 1);
-    push({1024, 2 * x, 2 * y});
+    push({POINTER_PRESS, SAMPLING * x, SAMPLING * y});
     effect_hook = post_left_during_effect;
     LoopState state = {0, 0};
     main_loop_pass(&state);
@@ -360,14 +362,14 @@ TEST_F(MainLoopTest, EventsArrivingDuringAnActionJoinTheSameDrain) {
 
 TEST_F(MainLoopTest, JoystickButtonsReachTheLoop) {
     remove_pairs(1);
-    push_joy_button(0, 1); // undo
+    push_joy_button(JOY_LEFT, 1); // undo
     LoopState state = {0, 0};
     main_loop_pass(&state);
     EXPECT_EQ(board.move_count, 0);
-    push_joy_button(3, 1); // redo
+    push_joy_button(JOY_RIGHT, 1); // redo
     main_loop_pass(&state);
     EXPECT_EQ(board.move_count, 2);
-    push_joy_button(9, 1); // quit
+    push_joy_button(JOY_ESCAPE, 1); // quit
     main_loop_pass(&state);
     EXPECT_EQ(quit_requested, 1);
 }
@@ -409,9 +411,7 @@ TEST_F(MainLoopTest, FocusLossStopsTheRepeatOfAKeyNeverReleased) {
         clock_ms = 100000;
         clock_looks = 0;
         input_ticks = focus_loss_clock;
-        SDL_Event event = {};
-        event.type = SDL_KEYDOWN;
-        event.key.keysym.sym = SDLK_F1; // switches tile sets at every repeat
+        SDL_Event event = key_event(SDL_KEYDOWN, SDLK_F1, KMOD_NONE); // repeats switch tile sets
         ASSERT_EQ(SDL_PushEvent(&event), 0);
         LoopState state_of_loop = {0, 0};
         effects.clear();

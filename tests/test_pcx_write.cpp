@@ -2,6 +2,7 @@
 // colours written, for odd widths, long runs, high byte values and planes.
 #include "pcx_write.h"
 #include "pnm_read.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,7 @@
 namespace {
 
 std::string temp_path(const char *name) {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/jt_pcxw_XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    return dir + "/" + name;
+    return temp_file("pcxw", name);
 }
 
 // Decodes with pcxtoppm and compares to palette[pixels].

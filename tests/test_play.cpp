@@ -1,8 +1,12 @@
-// Selection, matching, undo and redo through pointer presses.
+// Selection, matching, undo and redo through pointer presses, and selection
+// that outlives an undo or a redo.
+#include "board_setup.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "gfx/geometry.h"
+#include "input/input.h"
 #include "sound/sound.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -18,19 +22,10 @@ void record_effect(const char *name) {
     effects.push_back(name);
 }
 
-int find_tile(int col, int row, int layer) {
-    for (int i = 0; i < 144; ++i) {
-        const Tile &t = board.tiles[i];
-        if (t.col == col && t.row == row && t.layer == layer)
-            return i;
-    }
-    return -1;
-}
-
 // Presses the middle of a tile's hit area.
 int press(int index) {
     const Tile &t = board.tiles[index];
-    return click_tile(1024, t.screen_x + 20, t.screen_y + 23);
+    return click_tile(POINTER_PRESS, t.screen_x + 20, t.screen_y + 23);
 }
 
 bool selected(int index) {
@@ -65,17 +60,121 @@ class Play : public testing::Test {
     int left = -1, right = -1, top = -1, far_end = -1;
 };
 
+bool is_free(int index) {
+    update_tile_flags();
+    return (board.tiles[index].flags & (TILE_BLOCKED | TILE_REMOVED)) == 0;
+}
+
+// Removes two tiles through the history, as a matched pair would.
+void record_pair(int a, int b) {
+    board.tiles[a].flags |= TILE_REMOVED;
+    board.tiles[b].flags |= TILE_REMOVED;
+    board.move_history[board.move_count] = a;
+    board.move_history[board.move_count + 1] = b;
+    board.move_count += 2;
+    board.redo_count = 0;
+}
+
+class PlayGuards : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        srand(12345);
+        deal_board();
+        status_text = "Click on a tile";
+        top = find_tile(13, 7, 4);
+        under = find_tile(12, 6, 3);
+        left_end = find_tile(0, 7, 0);
+        right_end = find_tile(28, 7, 0);
+        ASSERT_GE(top, 0);
+        ASSERT_GE(under, 0);
+        ASSERT_GE(left_end, 0);
+        ASSERT_GE(right_end, 0);
+    }
+    int top = -1, under = -1, left_end = -1, right_end = -1;
+};
+
+TEST_F(PlayGuards, RedoDropsTheSelectionOfATileItTakesOff) {
+    board.tiles[left_end].face = 40;
+    board.tiles[right_end].face = 41;
+    record_pair(left_end, right_end);
+    ASSERT_EQ(undo_pair(), 1);
+    ASSERT_TRUE(is_free(left_end));
+    ASSERT_EQ(press(left_end), 1);
+    ASSERT_TRUE(board.tiles[left_end].flags & TILE_SELECTED);
+    ASSERT_STREQ(status_text, "Click on another tile");
+
+    ASSERT_EQ(redo_pair(), 1);
+    EXPECT_TRUE(board.tiles[left_end].flags & TILE_REMOVED);
+    EXPECT_FALSE(board.tiles[left_end].flags & TILE_SELECTED);
+    EXPECT_STREQ(status_text, "Click on a tile");
+    for (int i = 0; i < BOARD_TILES; ++i)
+        EXPECT_FALSE(board.tiles[i].flags & TILE_SELECTED) << "tile " << i;
+}
+
+TEST_F(PlayGuards, RedoOfUnselectedTilesKeepsTheSelectionElsewhere) {
+    board.tiles[left_end].face = 40;
+    board.tiles[right_end].face = 41;
+    record_pair(left_end, right_end);
+    ASSERT_EQ(undo_pair(), 1);
+    ASSERT_EQ(press(top), 1);
+    ASSERT_EQ(redo_pair(), 1);
+    EXPECT_TRUE(board.tiles[top].flags & TILE_SELECTED);
+    EXPECT_STREQ(status_text, "Click on another tile");
+}
+
+TEST_F(PlayGuards, ASelectedTileCoveredByAnUndoIsNotRemoved) {
+    // The top tile and one end tile are off the board; the tile under the
+    // top is free and gets selected; an undo puts the top tile back on it.
+    board.tiles[top].face = 36;
+    board.tiles[right_end].face = 37;
+    board.tiles[under].face = 42;
+    board.tiles[left_end].face = 43;
+    record_pair(top, right_end);
+    ASSERT_TRUE(is_free(under));
+    ASSERT_EQ(press(under), 1);
+    ASSERT_TRUE(board.tiles[under].flags & TILE_SELECTED);
+    ASSERT_EQ(undo_pair(), 1);
+    ASSERT_FALSE(is_free(under));
+
+    // A matching free tile is pressed: the covered tile stays on the board
+    // and the pressed tile becomes the one waiting for a partner.
+    ASSERT_TRUE(is_free(left_end));
+    EXPECT_EQ(press(left_end), 1);
+    EXPECT_EQ(board.move_count, 0);
+    EXPECT_FALSE(board.tiles[under].flags & TILE_REMOVED);
+    EXPECT_FALSE(board.tiles[left_end].flags & TILE_REMOVED);
+    EXPECT_FALSE(board.tiles[under].flags & TILE_SELECTED);
+    EXPECT_TRUE(board.tiles[left_end].flags & TILE_SELECTED);
+    EXPECT_STREQ(status_text, "Click on another tile");
+}
+
+TEST_F(PlayGuards, AStillFreeSelectedTileMatchesAfterAnUndo) {
+    board.tiles[left_end].face = 38;
+    board.tiles[right_end].face = 39;
+    board.tiles[top].face = 40;
+    board.tiles[under].face = 41;
+    record_pair(top, under);
+    ASSERT_EQ(press(left_end), 1);
+    ASSERT_EQ(undo_pair(), 1);
+    ASSERT_TRUE(is_free(left_end));
+    EXPECT_EQ(press(right_end), 1);
+    EXPECT_EQ(board.move_count, 2);
+    EXPECT_EQ(board.move_history[0], left_end);
+    EXPECT_EQ(board.move_history[1], right_end);
+    EXPECT_EQ(board.redo_count, 0);
+}
+
 } // namespace
 
 TEST_F(Play, PressesOutsideFreeTilesChangeNothing) {
     Board before = board;
-    EXPECT_EQ(click_tile(1024, 639, 479), 0);
-    EXPECT_EQ(click_tile(1024, 0, 0), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 639, 479), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 0, 0), 0);
     // (26, 7) lies under the point alone and is held on both sides.
-    EXPECT_EQ(click_tile(1024, 560, 200), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 560, 200), 0);
     // Releases and motions are not presses.
-    EXPECT_EQ(click_tile(1027, 64, 30), 0);
-    EXPECT_EQ(click_tile(1030, 64, 30), 0);
+    EXPECT_EQ(click_tile(POINTER_RELEASE, 64, 30), 0);
+    EXPECT_EQ(click_tile(POINTER_MOTION, 64, 30), 0);
     EXPECT_TRUE(effects.empty());
     EXPECT_STREQ(status_text, "Click on a tile");
     for (int i = 0; i < 144; ++i)
@@ -85,12 +184,12 @@ TEST_F(Play, PressesOutsideFreeTilesChangeNothing) {
 
 TEST_F(Play, HitAreaIsTheFaceMovedRightAndUp) {
     const Tile &t = board.tiles[left]; // screen position (44, 10)
-    EXPECT_EQ(click_tile(1024, t.screen_x - 1, t.screen_y), 0);
-    EXPECT_EQ(click_tile(1024, t.screen_x + 40, t.screen_y), 0);
-    EXPECT_EQ(click_tile(1024, t.screen_x, t.screen_y + 46), 0);
-    EXPECT_EQ(click_tile(1024, t.screen_x, t.screen_y), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x - 1, t.screen_y), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x + 40, t.screen_y), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x, t.screen_y + 46), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x, t.screen_y), 1);
     EXPECT_TRUE(selected(left));
-    EXPECT_EQ(click_tile(1024, t.screen_x + 39, t.screen_y + 45), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, t.screen_x + 39, t.screen_y + 45), 1);
     EXPECT_FALSE(selected(left));
 }
 
@@ -209,7 +308,7 @@ TEST_F(Play, UndoKeepsTheSelection) {
 TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
     for (int i = 0; i < 144; ++i)
         board.tiles[i].flags &= ~TILE_BLOCKED; // stale: every tile looks free
-    EXPECT_EQ(click_tile(1024, 560, 200), 0) << "(26, 7) is held on both sides";
+    EXPECT_EQ(click_tile(POINTER_PRESS, 560, 200), 0) << "(26, 7) is held on both sides";
 
     int under = find_tile(12, 6, 3);
     ASSERT_EQ(press(top), 1);
@@ -220,43 +319,32 @@ TEST_F(Play, PressesSeeTheBoardAsItStandsNow) {
     ASSERT_EQ(board.tiles[under].flags & TILE_BLOCKED, 0);
     ASSERT_EQ(undo_pair(), 1);
     // (270, 145) lies on (12, 6) layer 3 only, which the top tile covers again.
-    EXPECT_EQ(click_tile(1024, 270, 145), 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 270, 145), 0);
     EXPECT_FALSE(selected(under));
 }
 
 TEST(PlayHitTest, HigherLayerWinsAndLowerIndexBreaksTies) {
     place_tiles();
-    for (int i = 0; i < 144; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-    auto put = [](int index, int col, int row, int layer) {
-        Tile &t = board.tiles[index];
-        t.col = (uint8_t)col;
-        t.row = (uint8_t)row;
-        t.layer = layer;
-        t.flags = 0;
-        set_tile_position(&t);
-    };
+    remove_all_tiles();
     // Two overlapping free tiles of one layer: the lower index wins.
-    put(10, 4, 0, 0);
-    put(20, 5, 1, 0);
-    EXPECT_EQ(click_tile(1024, 110, 40), 1);
+    put_tile(10, 4, 0, 0);
+    put_tile(20, 5, 1, 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 110, 40), 1);
     EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
 
     // A free tile one layer up wins, whether its index is higher or lower.
-    for (int i = 0; i < 144; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-    put(10, 4, 0, 0);
-    put(20, 5, 2, 1);
-    EXPECT_EQ(click_tile(1024, 115, 54), 1);
+    remove_all_tiles();
+    put_tile(10, 4, 0, 0);
+    put_tile(20, 5, 2, 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 115, 54), 1);
     EXPECT_TRUE(board.tiles[20].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[10].flags & TILE_SELECTED);
 
-    for (int i = 0; i < 144; ++i)
-        board.tiles[i].flags = TILE_REMOVED;
-    put(10, 5, 2, 1);
-    put(20, 4, 0, 0);
-    EXPECT_EQ(click_tile(1024, 115, 54), 1);
+    remove_all_tiles();
+    put_tile(10, 5, 2, 1);
+    put_tile(20, 4, 0, 0);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 115, 54), 1);
     EXPECT_TRUE(board.tiles[10].flags & TILE_SELECTED);
     EXPECT_FALSE(board.tiles[20].flags & TILE_SELECTED);
     status_text = "Click on a tile";
@@ -266,7 +354,11 @@ TEST(PlayStart, FirstPressAfterADealUsesValidPositions) {
     srand(11);
     deal_board();
     // Nothing has been drawn: the positions come from the deal.
-    EXPECT_EQ(click_tile(1024, 45, 11), 1);
+    EXPECT_EQ(click_tile(POINTER_PRESS, 45, 11), 1);
     EXPECT_TRUE(board.tiles[0].flags & TILE_SELECTED);
     status_text = "Click on a tile";
 }
+
+// Selection that outlives an undo or a redo: a selected tile that a redo
+// takes off the board, or that an undo covers, must never be removed as
+// half of a new pair.

@@ -1,6 +1,7 @@
 // The PNG writer's output decodes (through netpbm) to the colours written.
 #include "png_write.h"
 #include "pnm_read.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,7 @@
 namespace {
 
 std::string temp_path(const char *name) {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/jt_png_XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    return dir + "/" + name;
+    return temp_file("png", name);
 }
 
 TEST(PngWrite, RgbBufferRoundTrip) {

@@ -1,6 +1,7 @@
 // The board renderer: shadow shapes, wall and frame geometry, face cells,
 // pass order, removed and out-of-range layers, highlight then shade, small
 // tile-set pictures and the status line.
+#include "board_setup.h"
 #include "app/app.h"
 #include "assets/cycle.h"
 #include "frame_setup.h"
@@ -77,8 +78,7 @@ uint16_t face_pixel(int face, int fx, int fy) {
 void clear_board() {
     std::memset(&board, 0, sizeof board);
     board.tile_count = BOARD_TILES;
-    for (int i = 0; i < BOARD_TILES; i++)
-        board.tiles[i].flags = TILE_REMOVED;
+    remove_all_tiles();
 }
 
 Tile *put(int i, int col, int row, int layer, int face = 0) {

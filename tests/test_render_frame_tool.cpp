@@ -3,6 +3,7 @@
 // the same seed gives the same picture, and bad requests are refused.
 #include <cstdlib>
 #include "pnm_read.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,7 @@ namespace {
 const std::string TOOL = "./tools/render_frame";
 
 std::string out_path(const std::string &name) {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/jt_rf_XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    return dir + "/" + name;
+    return temp_file("rf", name);
 }
 
 int run_tool(const std::string &args, std::string *output = nullptr) {

@@ -1,5 +1,5 @@
 // The frames the running game shows, checked pixel for pixel against a plain
-// whole-frame reference (tools/lib/reference_frame.h): the whole game runs
+// whole-frame reference (tests/support/reference_frame.h): the whole game runs
 // in-process on generated assets through a long seeded random game of
 // presses, undos, redos, deals and tile-set and background switches, and
 // after every pass that presents a frame the work surface must hold the
@@ -17,9 +17,11 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 #include "gfx/render.h"
-#include "input/input.h"
+#include "input/input_internal.h"
 #include "reference_frame.h"
+#include "temp_dir.h"
 #include "test_assets.h"
 #include "tile_points.h"
 
@@ -95,9 +97,8 @@ class RenderIncremental : public ::testing::Test {
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "dummy", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        char pattern[] = "/tmp/jt_frames_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        folder = make_temp_dir("frames");
+        ASSERT_FALSE(folder.empty());
         // No effect files: effects take no time.
         TestAssets assets = {TILE_SETS, BACKGROUNDS, -1, find_test_font()};
         ASSERT_EQ(write_test_assets(folder.c_str(), &assets), 0);
@@ -105,8 +106,7 @@ class RenderIncremental : public ::testing::Test {
         start_up();
     }
     static void TearDownTestSuite() {
-        std::string command = "rm -rf '" + folder + "'";
-        EXPECT_EQ(system(command.c_str()), 0);
+        remove_tree(folder);
     }
     void SetUp() override {
         ASSERT_NE(font, nullptr) << "no font: the status line would go unchecked";
@@ -205,9 +205,9 @@ class RandomPlayer {
         else if (r < 913)
             deal();
         else if (r < 950)
-            key(384, "F1");
+            key(CODE_F1, "F1");
         else
-            key(385, "F2");
+            key(CODE_F2, "F2");
     }
 
     // The order in which the last deal can be cleared.
@@ -251,8 +251,8 @@ class RandomPlayer {
         drain_.description += (drain_.description.empty() ? "" : ", ") + what;
     }
     void press(int x, int y, const std::string &what) {
-        drain_.codes.insert(drain_.codes.end(), {1024, 2 * x, 2 * y});
-        drain_.draws |= click_tile(1024, 2 * x, 2 * y) != 0;
+        drain_.codes.insert(drain_.codes.end(), {POINTER_PRESS, SAMPLING * x, SAMPLING * y});
+        drain_.draws |= click_tile(POINTER_PRESS, SAMPLING * x, SAMPLING * y) != 0;
         note(what + " (" + std::to_string(x) + "," + std::to_string(y) + ")");
     }
     void press_tile(int t, const std::string &what) {
@@ -265,28 +265,30 @@ class RandomPlayer {
     void press_anywhere() {
         int x = static_cast<int>(roll(320)), y = static_cast<int>(roll(240));
         press(x, y,
-              tile_at_point(2 * x, 2 * y) < 0 ? "press beside the free tiles" : "press at random");
+              tile_at_point(SAMPLING * x, SAMPLING * y) < 0 ? "press beside the free tiles"
+                                                            : "press at random");
     }
     void pointer_without_press(int t) {
         int x = 0, y = 0;
         press_point_for(t, &x, &y);
-        int code = roll(2) ? 1027 : 1030;
-        drain_.codes.insert(drain_.codes.end(), {code, 2 * x, 2 * y});
-        drain_.draws |= click_tile(code, 2 * x, 2 * y) != 0;
-        note((code == 1027 ? "release over tile " : "motion over tile ") + std::to_string(t));
+        int code = roll(2) ? POINTER_RELEASE : POINTER_MOTION;
+        drain_.codes.insert(drain_.codes.end(), {code, SAMPLING * x, SAMPLING * y});
+        drain_.draws |= click_tile(code, SAMPLING * x, SAMPLING * y) != 0;
+        note((code == POINTER_RELEASE ? "release over tile " : "motion over tile ") +
+             std::to_string(t));
     }
     void key(int code, const std::string &what) {
         drain_.codes.push_back(code);
-        if (code != 400 && code != 401)
+        if (code != CODE_LEFT && code != CODE_RIGHT)
             drain_.draws = true;
         note(what);
     }
     void undo() {
-        key(400, "undo");
+        key(CODE_LEFT, "undo");
         drain_.history = 1;
     }
     void redo() {
-        key(401, "redo");
+        key(CODE_RIGHT, "redo");
         drain_.history = -1;
     }
     void deal() {

@@ -1,6 +1,9 @@
 // Sound effects and music, played into a file through SDL's disk audio driver.
 #include "gfx/display.h"
+#include "gfx/geometry.h"
 #include "sound/sound.h"
+#include "temp_dir.h"
+#include "wav_write.h"
 #include <gtest/gtest.h>
 #include <SDL_mixer.h>
 #include <malloc.h>
@@ -25,16 +28,6 @@ const long BUFFER_BYTES = 4096 * FRAME_BYTES; // one mixer buffer
 std::string work_dir;
 std::string output_path;
 
-void put16(std::string &s, int v) {
-    s += (char)(v & 0xFF);
-    s += (char)((v >> 8) & 0xFF);
-}
-
-void put32(std::string &s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
-
 void write_file(const std::string &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), (std::streamsize)bytes.size());
@@ -42,21 +35,7 @@ void write_file(const std::string &path, const std::string &bytes) {
 
 // A mono 16-bit WAV file at the mixer's rate.
 void write_wav(const std::string &path, const std::vector<int16_t> &samples) {
-    std::string s = "RIFF";
-    put32(s, 36 + 2 * samples.size());
-    s += "WAVEfmt ";
-    put32(s, 16);
-    put16(s, 1); // PCM
-    put16(s, 1); // mono
-    put32(s, RATE);
-    put32(s, RATE * 2);
-    put16(s, 2);
-    put16(s, 16);
-    s += "data";
-    put32(s, 2 * samples.size());
-    for (int16_t v : samples)
-        put16(s, v);
-    write_file(path, s);
+    ASSERT_EQ(::write_wav(path.c_str(), RATE, 1, samples), 0) << path;
 }
 
 // A recognisable waveform that never starts with silence.
@@ -113,11 +92,10 @@ size_t heap_in_use() {
 class Sound : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        char dir[] = "/tmp/jadeturtle-sound-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        work_dir = dir;
+        work_dir = make_temp_dir("sound");
+        ASSERT_FALSE(work_dir.empty());
         output_path = work_dir + "/output.raw";
-        ASSERT_EQ(chdir(dir), 0);
+        ASSERT_EQ(chdir(work_dir.c_str()), 0);
         std::filesystem::create_directories("data/sound/music");
         write_wav("data/sound/long.wav", test_samples(RATE));
         write_wav("data/sound/short.wav", test_samples(RATE / 4));
@@ -135,12 +113,12 @@ class Sound : public testing::Test {
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", output_path.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "100", 1); // ms per buffer of 186 ms
-        init_video(640, 480);
+        init_video(WORK_WIDTH, WORK_HEIGHT);
     }
     static void TearDownTestSuite() {
         Mix_HaltMusic();
         Mix_CloseAudio();
-        std::filesystem::remove_all(work_dir);
+        remove_tree(work_dir);
     }
     void SetUp() override {
         int frequency = 0, channels = 0;

@@ -195,7 +195,7 @@ bool paint_tileset(const FaceDesigns &faces, const TileSetColours &set,
                    std::vector<uint8_t> *pixels, std::string *error) {
     pixels->assign((size_t)TILESET_W * TILESET_H, PAL_GUTTER);
     for (int f = 0; f < 45; f++) {
-        int cx = CELL_W * (f % 9), cy = CELL_H * (f / 9);
+        int cx = CELL_W * (f % FACES_ACROSS), cy = CELL_H * (f / FACES_ACROSS);
         for (int gy = 0; gy < FACE_GRID_H; gy++)
             for (int gx = 0; gx < FACE_GRID_W; gx++) {
                 // Cell 44 has no face; it is painted as a blank tile.

@@ -1,17 +1,13 @@
 // Tile-set pictures from their text sources: face designs on the 20 x 23
 // display grid (faces.txt) and the colours of each set (tilesets.txt).
 #pragma once
+#include "gfx/geometry.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
-const int FACE_GRID_W = 20; // design pixels across a face (screen pixels)
-const int FACE_GRID_H = 23; // design pixels down a face
-const int FACE_COUNT = 44;  // face numbers 0..43
-const int TILESET_W = 378;  // 9 cells of 42 pixels
-const int TILESET_H = 240;  // 5 rows of 48 pixels
-const int CELL_W = 42;
-const int CELL_H = 48;
+const int FACE_GRID_W = FACE_W / SAMPLING; // design pixels across a face (display pixels)
+const int FACE_GRID_H = FACE_H / SAMPLING; // design pixels down a face
 
 struct FaceDesigns {
     std::string names[FACE_COUNT];

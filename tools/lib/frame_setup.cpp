@@ -3,6 +3,7 @@
 
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +13,7 @@ void start_offscreen_display() {
         return;
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    init_video(640, 480);
+    init_video(WORK_WIDTH, WORK_HEIGHT);
     if (!shadow_mask) {
         shadow_mask = static_cast<uint8_t *>(calloc(shadow_mask_size(), 1));
         if (!shadow_mask)

@@ -5,7 +5,9 @@
 #include "app/app.h"
 #include "game/board.h"
 #include "game/freedom.h"
-#include "input/input.h"
+#include "gfx/geometry.h"
+#include "input/input_internal.h"
+#include "events.h"
 #include "tile_points.h"
 #include "wav_write.h"
 
@@ -90,12 +92,7 @@ void remove_sandbox() {
 }
 
 void push_key(SDLKey sym, SDLMod mod, Uint8 type) {
-    SDL_Event e = {};
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
-    e.key.keysym.unicode = (Uint16)sym;
+    SDL_Event e = key_event(type, sym, mod);
     SDL_PushEvent(&e);
 }
 
@@ -105,36 +102,25 @@ void tap_key(SDLKey sym, SDLMod mod) {
 }
 
 void push_joy_button(uint32_t *rng, int button) {
-    SDL_Event e = {};
-    e.type = SDL_JOYBUTTONDOWN;
-    e.jbutton.button = (Uint8)button;
-    e.jbutton.state = SDL_PRESSED;
+    SDL_Event e = joy_button_event(SDL_JOYBUTTONDOWN, (Uint8)button);
     SDL_PushEvent(&e);
     if (below(rng, 4)) {
-        e.type = SDL_JOYBUTTONUP;
-        e.jbutton.state = SDL_RELEASED;
+        e = joy_button_event(SDL_JOYBUTTONUP, (Uint8)button);
         SDL_PushEvent(&e);
     }
 }
 
 // Presses and releases the pointer at a display point; sometimes moves there first.
 void tap_pointer(uint32_t *rng, int x, int y) {
-    SDL_Event e = {};
+    SDL_Event e;
     if (below(rng, 4) == 0) {
-        e.type = SDL_MOUSEMOTION;
-        e.motion.x = (Uint16)x;
-        e.motion.y = (Uint16)y;
+        e = pointer_event(SDL_MOUSEMOTION, (Uint16)x, (Uint16)y, 0);
         SDL_PushEvent(&e);
     }
-    e = SDL_Event{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = (Uint8)(1 + below(rng, 3));
-    e.button.state = SDL_PRESSED;
-    e.button.x = (Uint16)x;
-    e.button.y = (Uint16)y;
+    Uint8 button = (Uint8)(1 + below(rng, 3));
+    e = pointer_event(SDL_MOUSEBUTTONDOWN, (Uint16)x, (Uint16)y, button);
     SDL_PushEvent(&e);
-    e.type = SDL_MOUSEBUTTONUP;
-    e.button.state = SDL_RELEASED;
+    e = pointer_event(SDL_MOUSEBUTTONUP, (Uint16)x, (Uint16)y, button);
     SDL_PushEvent(&e);
 }
 
@@ -144,7 +130,7 @@ void click_free_tile(uint32_t *rng, ScriptStats *stats) {
     int free_now[BOARD_TILES];
     int n = free_tiles(free_now);
     if (n == 0) {
-        tap_pointer(rng, below(rng, 320), below(rng, 240));
+        tap_pointer(rng, below(rng, DISPLAY_WIDTH), below(rng, DISPLAY_HEIGHT));
         stats->other_clicks++;
         return;
     }
@@ -253,17 +239,17 @@ void queue_random_action(uint32_t *rng, const ActionMix *mix, ScriptStats *stats
     if ((r -= mix->tile_clicks) < 0) {
         click_free_tile(rng, stats);
     } else if ((r -= mix->other_clicks) < 0) {
-        tap_pointer(rng, below(rng, 320), below(rng, 240));
+        tap_pointer(rng, below(rng, DISPLAY_WIDTH), below(rng, DISPLAY_HEIGHT));
         stats->other_clicks++;
     } else if ((r -= mix->undos) < 0) {
         if (below(rng, 3) == 0)
-            push_joy_button(rng, 0);
+            push_joy_button(rng, JOY_LEFT);
         else
             tap_key(SDLK_LEFT, KMOD_NONE);
         stats->undos++;
     } else if ((r -= mix->redos) < 0) {
         if (below(rng, 3) == 0)
-            push_joy_button(rng, 3);
+            push_joy_button(rng, JOY_RIGHT);
         else
             tap_key(SDLK_RIGHT, KMOD_NONE);
         stats->redos++;
@@ -274,7 +260,7 @@ void queue_random_action(uint32_t *rng, const ActionMix *mix, ScriptStats *stats
         tap_key(SDLK_F1, KMOD_NONE);
         stats->tile_sets++;
     } else if ((r -= mix->backgrounds) < 0) {
-        push_joy_button(rng, 5);
+        push_joy_button(rng, JOY_F2);
         stats->backgrounds++;
     } else {
         random_key(rng, stats);

@@ -2,6 +2,8 @@
 // every row. Chunk lengths and CRCs are written big-endian byte by byte.
 #include "png_write.h"
 
+#include "pcx_write.h"
+
 #include <cstdio>
 #include <vector>
 #include <zlib.h>
@@ -52,12 +54,7 @@ int write_png_rgb(const char *path, int width, int height, const uint8_t *rgb) {
     put_chunk(out, "IDAT", packed);
     put_chunk(out, "IEND", {});
 
-    FILE *f = std::fopen(path, "wb");
-    if (!f)
-        return -1;
-    size_t written = std::fwrite(out.data(), 1, out.size(), f);
-    int closed = std::fclose(f);
-    return (written == out.size() && closed == 0) ? 0 : -1;
+    return write_file_bytes(path, out);
 }
 
 int write_png_surface(const char *path, SDL_Surface *surface) {

@@ -4,6 +4,7 @@
 #include "game/board.h"
 #include "game/freedom.h"
 #include "game/play.h"
+#include "gfx/geometry.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -23,21 +24,21 @@ int free_tiles(int *out) {
 int press_point_for(int t, int *display_x, int *display_y) {
     const Tile &tile = board.tiles[t];
     // Display pixels whose doubled coordinates fall on the tile's face.
-    int left = (tile.screen_x + 1) / 2;
-    int top = (tile.screen_y + 1) / 2;
-    int mid_x = left + 10;
-    int mid_y = top + 11;
+    int left = (tile.screen_x + SAMPLING - 1) / SAMPLING;
+    int top = (tile.screen_y + SAMPLING - 1) / SAMPLING;
+    int mid_x = left + FACE_W / (2 * SAMPLING);
+    int mid_y = top + FACE_H / (2 * SAMPLING);
     // Walk outwards from the middle in growing squares.
-    for (int r = 0; r < 24; r++)
+    for (int r = 0; r <= FACE_H / SAMPLING; r++)
         for (int dy = -r; dy <= r; dy++)
             for (int dx = -r; dx <= r; dx++) {
                 if (abs(dx) != r && abs(dy) != r)
                     continue;
                 int x = mid_x + dx;
                 int y = mid_y + dy;
-                if (x < 0 || y < 0 || x >= 320 || y >= 240)
+                if (x < 0 || y < 0 || x >= DISPLAY_WIDTH || y >= DISPLAY_HEIGHT)
                     continue;
-                if (tile_at_point(2 * x, 2 * y) == t) {
+                if (tile_at_point(SAMPLING * x, SAMPLING * y) == t) {
                     *display_x = x;
                     *display_y = y;
                     return 1;

@@ -1,6 +1,7 @@
 // Writes a small asset folder for tests that run the whole game.
 #include "test_assets.h"
 
+#include "gfx/geometry.h"
 #include "pcx_write.h"
 
 #include <cstdint>
@@ -10,13 +11,6 @@
 #include <vector>
 
 namespace {
-
-const int CELL_W = 42;
-const int CELL_H = 48;
-const int FACE_W = 40;
-const int FACE_H = 46;
-const int FACES_ACROSS = 9;
-const int FACE_ROWS = 5;
 
 int make_dir(const std::string &path) {
     if (mkdir(path.c_str(), 0755) == 0)
@@ -29,7 +23,7 @@ int make_dir(const std::string &path) {
 // a pattern of bars that encodes the face number, so faces differ in shape too.
 int write_tile_set(const std::string &path, int n) {
     const int width = CELL_W * FACES_ACROSS;
-    const int height = CELL_H * FACE_ROWS;
+    const int height = CELL_H * TILESET_ROWS;
     std::vector<uint8_t> pixels(width * height, 0);
     uint8_t palette[768] = {};
     for (int f = 0; f < 45; f++) {
@@ -39,7 +33,7 @@ int write_tile_set(const std::string &path, int n) {
         palette[3 * i + 2] = (uint8_t)(40 + (f * 53 + n * 130) % 200);
     }
     palette[3 * 255] = palette[3 * 255 + 1] = palette[3 * 255 + 2] = 250; // bars
-    for (int f = 0; f < FACES_ACROSS * FACE_ROWS; f++) {
+    for (int f = 0; f < FACES_ACROSS * TILESET_ROWS; f++) {
         int x0 = CELL_W * (f % FACES_ACROSS);
         int y0 = CELL_H * (f / FACES_ACROSS);
         for (int y = 0; y < FACE_H; y++)

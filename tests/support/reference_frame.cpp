@@ -10,6 +10,7 @@
 #include "game/play.h"
 #include "gfx/display.h"
 #include "gfx/draw.h"
+#include "gfx/geometry.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -32,11 +33,6 @@
 
 namespace {
 
-const int WIDTH = 640; // the work surface
-const int HEIGHT = 480;
-const int DISPLAY_WIDTH = 320;
-const int DISPLAY_HEIGHT = 240;
-
 // The rows y0..y1-1 and columns x0..x1-1 of a rectangle that lie on the frame.
 struct Area {
     long long x0, x1, y0, y1;
@@ -47,24 +43,25 @@ long long within(long long v, long long limit) {
 }
 
 Area on_frame(long long x, long long y, long long w, long long h) {
-    return {within(x, WIDTH), within(x + w, WIDTH), within(y, HEIGHT), within(y + h, HEIGHT)};
+    return {within(x, WORK_WIDTH), within(x + w, WORK_WIDTH), within(y, WORK_HEIGHT),
+            within(y + h, WORK_HEIGHT)};
 }
 
-// A frame under construction: pixels and their shadow bytes, WIDTH x HEIGHT
+// A frame under construction: pixels and their shadow bytes, WORK_WIDTH x WORK_HEIGHT
 // each, packed row after row.
 struct Canvas {
     uint16_t *pixels;
     uint8_t *shadow;
 
     uint16_t &at(long long x, long long y) {
-        return pixels[static_cast<size_t>(y * WIDTH + x)];
+        return pixels[static_cast<size_t>(y * WORK_WIDTH + x)];
     }
     // Marks (on = 1) or unmarks (on = 0) the rectangle's pixels as shaded.
     void shadow_rect(long long x, long long y, long long w, long long h, uint8_t on) {
         Area a = on_frame(x, y, w, h);
         for (long long r = a.y0; r < a.y1; r++)
             for (long long c = a.x0; c < a.x1; c++)
-                shadow[static_cast<size_t>(r * WIDTH + c)] = on;
+                shadow[static_cast<size_t>(r * WORK_WIDTH + c)] = on;
     }
     // A solid rectangle; the pixels it paints are out of the shadow.
     void paint(long long x, long long y, long long w, long long h, uint16_t colour) {
@@ -88,8 +85,9 @@ void text(std::vector<uint16_t> &pixels, TTF_Font *face, const char *line, int x
     char cut[1024]; // the game formats the status line into 1024 bytes
     snprintf(cut, sizeof cut, "%s", line);
     SDL_PixelFormat *f = work_surface->format;
-    SDL_Surface *target = SDL_CreateRGBSurfaceFrom(pixels.data(), WIDTH, HEIGHT, 16, WIDTH * 2,
-                                                   f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    SDL_Surface *target =
+        SDL_CreateRGBSurfaceFrom(pixels.data(), WORK_WIDTH, WORK_HEIGHT, 16, WORK_WIDTH * 2,
+                                 f->Rmask, f->Gmask, f->Bmask, f->Amask);
     if (!target)
         return;
     SDL_Surface *rendered = TTF_RenderUTF8_Blended(face, cut, ink);
@@ -179,7 +177,7 @@ void draw_tile_here(Canvas &canvas, const Tile &tile, const Inks &ink) {
 } // namespace
 
 void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font) {
-    frame.resize(static_cast<size_t>(WIDTH) * HEIGHT);
+    frame.resize(static_cast<size_t>(WORK_WIDTH) * WORK_HEIGHT);
     if (screen_slots[0])
         memcpy(frame.data(), screen_slots[0], frame.size() * sizeof frame[0]);
     else
@@ -187,8 +185,9 @@ void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font) {
 
     TTF_Font *face = text_font ? text_font : font;
     if (face && status_text) {
-        text(frame, face, status_text, WIDTH - 280, HEIGHT - 80, SDL_Color{200, 200, 200, 0});
-        text(frame, face, status_text, WIDTH - 281, HEIGHT - 81, SDL_Color{0, 0, 0, 0});
+        text(frame, face, status_text, WORK_WIDTH - 280, WORK_HEIGHT - 80,
+             SDL_Color{200, 200, 200, 0});
+        text(frame, face, status_text, WORK_WIDTH - 281, WORK_HEIGHT - 81, SDL_Color{0, 0, 0, 0});
     }
 
     // Freedom and positions as a frame computes them, on a copy: the game's
@@ -196,11 +195,11 @@ void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font) {
     static Board saved;
     memcpy(&saved, &board, sizeof board);
     update_tile_flags();
-    // Half a tile is 21 pixels across and 24 down; each layer up shifts a
-    // tile 4 pixels right and 4 up.
+    // Half a tile is TILE_STEP_X pixels across and TILE_STEP_Y down; each
+    // layer up shifts a tile LAYER_SHIFT pixels right and as many up.
     for (Tile &t : board.tiles) {
-        t.screen_x = t.col * 21 + t.layer * 4 + 2;
-        t.screen_y = t.row * 24 - t.layer * 4 + 10;
+        t.screen_x = t.col * TILE_STEP_X + t.layer * LAYER_SHIFT + BOARD_LEFT;
+        t.screen_y = t.row * TILE_STEP_Y - t.layer * LAYER_SHIFT + BOARD_TOP;
     }
     static Tile tiles[BOARD_TILES];
     memcpy(tiles, board.tiles, sizeof tiles);
@@ -221,7 +220,7 @@ void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font) {
             if (!(tiles[i].flags & TILE_REMOVED) && tiles[i].layer == pass)
                 draw_tile_here(canvas, tiles[i], ink);
     }
-    const long long size = static_cast<long long>(WIDTH) * HEIGHT;
+    const long long size = static_cast<long long>(WORK_WIDTH) * WORK_HEIGHT;
     for (long long i = 0; i < size; i++)
         if (canvas.shadow[i])
             canvas.pixels[i] = shade_table[canvas.pixels[i]];
@@ -233,7 +232,7 @@ void reference_display(const std::vector<uint16_t> &frame, std::vector<uint16_t>
     uint16_t *to = display.data();
     for (int y = 0; y < DISPLAY_HEIGHT; y++)
         for (int x = 0; x < DISPLAY_WIDTH; x++)
-            to[y * DISPLAY_WIDTH + x] = from[(2 * y) * WIDTH + 2 * x];
+            to[y * DISPLAY_WIDTH + x] = from[(SAMPLING * y) * WORK_WIDTH + SAMPLING * x];
 }
 
 namespace {
@@ -281,7 +280,7 @@ void copy_rows(const void *pixels, int pitch, int width, int height, std::vector
 } // namespace
 
 FrameDifference compare_work_surface(const std::vector<uint16_t> &frame) {
-    return compare_rows(work_pixels, work_pitch, frame, WIDTH, HEIGHT);
+    return compare_rows(work_pixels, work_pitch, frame, WORK_WIDTH, WORK_HEIGHT);
 }
 
 FrameDifference compare_display(const std::vector<uint16_t> &display) {
@@ -302,7 +301,7 @@ std::string describe_difference(const FrameDifference &d) {
 }
 
 void capture_work_surface(std::vector<uint16_t> &frame) {
-    copy_rows(work_pixels, work_pitch, WIDTH, HEIGHT, frame);
+    copy_rows(work_pixels, work_pitch, WORK_WIDTH, WORK_HEIGHT, frame);
 }
 
 void capture_display(std::vector<uint16_t> &display) {
