@@ -16,7 +16,7 @@ enum {
     EFFECT_MAX_RATE = 192000,
     EFFECT_MAX_MS = 10000, // longer effects would hold the game (and memory) for too long
     WAV_FORMAT_PCM = 1,    // the only sample encoding accepted
-    AUDIO_RATE = 22050, // samples per second
+    AUDIO_RATE = 22050,    // samples per second
     AUDIO_CHANNELS = 2,
     AUDIO_BUFFER = 4096, // samples the mixer fills at a time
 };
