@@ -155,6 +155,10 @@ void play_music(const char *name) {
     }
     if (!format_path("data/sound/music/", name))
         return;
+    // Without an audio device the mixer refuses to load, and would keep the
+    // source it was handed open: no source is opened then.
+    if (!Mix_QuerySpec(nullptr, nullptr, nullptr))
+        return;
     // The mixer reads the piece from a source opened here, so that a pipe
     // or a device in its place is refused as a missing file is.
     SDL_RWops *source = open_regular_source(sound_path);
