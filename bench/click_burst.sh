@@ -228,13 +228,7 @@ until [ -s "$work/frames" ]; do
 done
 exec 5<"$work/frames"
 count_frames
-window=""
-until [ -n "$window" ]; do
-    window=$(xdotool search --onlyvisible --class jadeturtle 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    [ "$(now_ms)" -gt "$deadline" ] && die "the game's window did not appear"
-    nap 0.1
-done
+window=$(find_window "$deadline") || die "the game's window did not appear"
 threads=$(sed -n 's/^Threads:[[:space:]]*//p' "/proc/$game_pid/status")
 if grep -q "Couldn't initialize audio" "$work/game.log"; then
     audio_state="$audio (did not open: effects end at once)"

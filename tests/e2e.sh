@@ -167,13 +167,7 @@ start_game() {
         [ "$(now_ms)" -gt "$deadline" ] && fail "the first frame did not come within ${step_timeout}s"
         sleep 0.02
     done
-    window=""
-    while [ -z "$window" ]; do
-        window=$(xdotool search --onlyvisible --class jadeturtle 2>/dev/null | head -n 1)
-        [ -n "$window" ] && break
-        [ "$(now_ms)" -gt "$deadline" ] && fail "the game's window did not appear"
-        sleep 0.1
-    done
+    window=$(find_window "$deadline") || fail "the game's window did not appear"
     return 0
 }
 

@@ -1,6 +1,7 @@
 # Sourced by the scripts that play the game in a virtual X server (the
 # end-to-end test, the start-up check, the click-burst measurement): the
-# clock, a check for ended children, and starting Xvfb.
+# clock, a check for ended children, starting Xvfb and finding the game's
+# window.
 
 now_ms() {
     echo $(($(date +%s%N) / 1000000))
@@ -45,6 +46,16 @@ start_xvfb() {
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
         xvfb_pid=""
+    done
+    return 1
+}
+
+# find_window DEADLINE: prints the id of the game's visible window once it
+# appears; returns 1 when it has not appeared by DEADLINE (a now_ms time).
+find_window() {
+    while [ "$(now_ms)" -le "$1" ]; do
+        xdotool search --onlyvisible --class jadeturtle 2>/dev/null | head -n 1 | grep . && return 0
+        sleep 0.1
     done
     return 1
 }
