@@ -39,6 +39,11 @@ static bool format_path(const char *dir, const char *name) {
     return true;
 }
 
+// Whether the mixer's audio device is open: without it nothing can play.
+static bool audio_is_open() {
+    return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0;
+}
+
 static uint32_t le16(const uint8_t *p) {
     return p[0] | (uint32_t)p[1] << 8;
 }
@@ -127,8 +132,10 @@ void play_effect(const char *name) {
     if (!format_path("data/sound/", name))
         return;
     // Without an audio device, or without a file that passes the checks,
-    // there is no chunk and nothing to wait for. The file is read anew on
-    // every play.
+    // there is no chunk and nothing to wait for; without a device the file
+    // is not even read. It is read anew on every play.
+    if (!audio_is_open())
+        return;
     size_t size;
     uint8_t *bytes = read_effect(sound_path, &size);
     if (!bytes)
@@ -157,7 +164,7 @@ void play_music(const char *name) {
         return;
     // Without an audio device the mixer refuses to load, and would keep the
     // source it was handed open: no source is opened then.
-    if (!Mix_QuerySpec(nullptr, nullptr, nullptr))
+    if (!audio_is_open())
         return;
     // The mixer reads the piece from a source opened here, so that a pipe
     // or a device in its place is refused as a missing file is.
