@@ -1,21 +1,26 @@
 // Checks of the generated sounds, music and font in the build's data/
 // directory, through third-party tools (sox, timidity) and the libraries
 // the game uses.
+#include "instrument_config.h"
 #include "music_notation.h"
 #include "pnm_read.h"
+#include "temp_dir.h"
 
 #include <SDL.h>
+#include <SDL_mixer.h>
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #ifndef JT_SOURCE_DIR
@@ -94,21 +99,13 @@ TEST(SoundEffects, ShortQuietEnoughAndInTheMixersFormat) {
 // Programs and drum keys that the freepats instrument set, used by the
 // game's MIDI player, provides; an instrument outside it would be silent.
 void freepats_instruments(std::set<int> *programs, std::set<int> *drums) {
-    std::ifstream in("/etc/timidity/freepats.cfg");
-    std::string line;
-    std::set<int> *current = nullptr;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string first;
-        if (!(words >> first) || first[0] == '#')
-            continue;
-        if (first == "bank")
-            current = programs;
-        else if (first == "drumset")
-            current = drums;
-        else if (current && std::isdigit((unsigned char)first[0]))
-            current->insert(std::atoi(first.c_str()));
-    }
+    InstrumentConfig config;
+    std::string error;
+    EXPECT_TRUE(read_instrument_config("/etc/timidity/freepats.cfg", &config, &error)) << error;
+    for (const auto &entry : config.programs)
+        programs->insert(entry.first);
+    for (const auto &entry : config.drums)
+        drums->insert(entry.first);
 }
 
 MusicPiece piece_from_source(int i) {
@@ -184,6 +181,96 @@ TEST(Music, TimidityRendersEveryPieceAudiblyAtItsLength) {
         EXPECT_LT(peak, 0.99) << midi << " clips";
         std::remove(wav);
     }
+}
+
+// Plays a MIDI file once through the mixer's built-in synthesiser, with the
+// instruments of cfg, into a file by SDL's disk driver at full speed; in a
+// child process, since the synthesiser reads its configuration once per
+// process. Returns the samples without the silence before and after.
+std::vector<int16_t> mixer_rendering(const std::string &cfg, const std::string &midi,
+                            const std::string &out) {
+    pid_t child = fork();
+    if (child == 0) {
+        // The built-in synthesiser, as on the handheld, even where the
+        // system's mixer would take a sound font instead.
+        setenv("SDL_FORCE_SOUNDFONTS", "1", 1);
+        unsetenv("SDL_SOUNDFONTS");
+        setenv("TIMIDITY_CFG", cfg.c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
+        if (SDL_Init(SDL_INIT_AUDIO) != 0 || Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 4096) != 0)
+            _exit(1);
+        Mix_Music *music = Mix_LoadMUS(midi.c_str());
+        if (!music || Mix_PlayMusic(music, 1) != 0)
+            _exit(2);
+        while (Mix_PlayingMusic())
+            SDL_Delay(5);
+        Mix_CloseAudio();
+        _exit(0);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << midi << " with " << cfg;
+    // Whole frames of silence (two 16-bit samples) go from either end.
+    std::string bytes = read_file(out);
+    size_t first = 0, end = bytes.size() & ~(size_t)3;
+    while (first < end && bytes.compare(first, 4, std::string(4, '\0')) == 0)
+        first += 4;
+    while (end > first && bytes.compare(end - 4, 4, std::string(4, '\0')) == 0)
+        end -= 4;
+    std::vector<int16_t> samples((end - first) / 2);
+    std::memcpy(samples.data(), bytes.data() + first, end - first);
+    return samples;
+}
+
+TEST(Music, PackagedInstrumentsPlayEveryPieceAsTheWholeSetDoes) {
+    // The package's instruments: only the patches, and of each only the
+    // recordings, that the pieces play.
+    std::string dir = make_temp_dir("instruments");
+    ASSERT_NE(dir, "");
+    const char *prefix = getenv("JT_RUN_PREFIX");
+    std::string sources;
+    for (int i = 0; i < PIECES; i++)
+        sources += " " + std::string(JT_SOURCE_DIR) + "/tools/art/music/bgm" + std::to_string(i) + ".txt";
+    output_of((prefix ? std::string(prefix) + " " : "") + "./tools/make_instruments " +
+              "/etc/timidity/freepats.cfg " + dir + sources + " >/dev/null");
+    InstrumentConfig whole, packaged;
+    std::string error;
+    ASSERT_TRUE(read_instrument_config("/etc/timidity/freepats.cfg", &whole, &error)) << error;
+    ASSERT_TRUE(read_instrument_config(dir + "/timidity.cfg", &packaged, &error)) << error;
+    EXPECT_EQ(packaged.dir, "timidity");
+    EXPECT_LT(packaged.programs.size(), whole.programs.size());
+    uintmax_t whole_bytes = 0, packaged_bytes = 0;
+    for (const auto &[program, entry] : packaged.programs) {
+        whole_bytes += read_file(whole.dir + "/" + whole.programs[program].file).size();
+        packaged_bytes += read_file(dir + "/timidity/" + entry.file).size();
+    }
+    EXPECT_LT(packaged_bytes, whole_bytes) << "no recording was left out";
+
+    // The configuration names its folder relative to where the game runs.
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    for (int i = 0; i < PIECES; i++) {
+        std::string midi = std::string(cwd) + "/data/sound/music/bgm" + std::to_string(i) + ".mid";
+        std::string raw = dir + "/render.raw";
+        std::vector<int16_t> expected = mixer_rendering("/etc/timidity/freepats.cfg", midi, raw);
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        std::vector<int16_t> got = mixer_rendering(dir + "/timidity.cfg", midi, raw);
+        ASSERT_EQ(chdir(cwd), 0);
+        EXPECT_GT(expected.size(), 22050u * 2 * 20) << midi << " renders too short";
+        ASSERT_EQ(got.size(), expected.size()) << midi;
+        // The synthesiser reads a few values past the ends of its buffers,
+        // so two renderings with the same instruments differ in about one
+        // sample in 10,000; one note played from another recording changes
+        // thousands.
+        size_t differing = 0;
+        for (size_t i = 0; i < got.size(); i++)
+            differing += got[i] != expected[i];
+        EXPECT_LT(differing, expected.size() / 2000) << midi << ": " << differing << " of "
+                                                      << expected.size() << " samples differ";
+    }
+    remove_tree(dir);
 }
 
 TEST(Font, OpensAtTheGamesSizeAndBothStatusMessagesFit) {
