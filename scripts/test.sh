@@ -21,6 +21,12 @@ ctest --output-on-failure -j"$(nproc)"
 # The handheld build: the same suite cross-built for ARM, run under emulation.
 "$root/scripts/test-arm.sh"
 
+# The handheld package: the static game over the handheld's own libraries,
+# checked unpacked alone under emulation of the handheld's processor.
+"$root/scripts/package.sh"
+"$root/tests/handheld_package.sh" "$root/build-handheld/dist/jadeturtle-armel.tar.gz" \
+  "$root/build-handheld/handheld_music"
+
 # Hardening: the whole suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then a bounded fuzz run of every harness from
 # its committed corpus.
