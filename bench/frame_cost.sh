@@ -7,8 +7,9 @@
 #   bench/frame_cost.sh [--native DIR] [--arm DIR] [--sysroot DIR]
 #                       [--no-build] [--no-native] [--no-arm] [ACTION...]
 #
-# DIR defaults: build/ and build-arm/ of this repository. The sysroot comes
-# from the ARM folder's CMakeCache.txt (JT_ARM_SYSROOT), else
+# DIR defaults: build/ and build-arm/ of this repository; --arm
+# build-handheld measures the handheld's static game instead. The sysroot of
+# the Debian ARM build comes from its CMakeCache.txt (JT_ARM_SYSROOT), else
 # ~/.cache/jadeturtle/sysroot-armel-bookworm. Without --no-build the
 # frame_cost target (and natively the assets) is built first. ACTIONs default
 # to all of: select deselect remove undo redo deal f1 f2 nothing full
@@ -56,11 +57,17 @@ if [ "$do_native" = 1 ]; then
 fi
 if [ "$do_arm" = 1 ]; then
     arm=$(cd "$arm" 2>/dev/null && pwd) || die "no ARM build folder (scripts/build-arm.sh makes build-arm/)"
-    if [ -z "$sysroot" ] && [ -f "$arm/CMakeCache.txt" ]; then
-        sysroot=$(sed -n 's/^JT_ARM_SYSROOT:[A-Z]*=//p' "$arm/CMakeCache.txt")
+    # The handheld's static game (scripts/package.sh builds it in
+    # build-handheld/) needs no sysroot.
+    if grep -q '^JT_HANDHELD_LIBS:' "$arm/CMakeCache.txt" 2>/dev/null; then
+        sysroot=""
+    else
+        if [ -z "$sysroot" ] && [ -f "$arm/CMakeCache.txt" ]; then
+            sysroot=$(sed -n 's/^JT_ARM_SYSROOT:[A-Z]*=//p' "$arm/CMakeCache.txt")
+        fi
+        [ -n "$sysroot" ] || sysroot="$HOME/.cache/jadeturtle/sysroot-armel-bookworm"
+        [ -d "$sysroot" ] || die "no ARM sysroot at $sysroot"
     fi
-    [ -n "$sysroot" ] || sysroot="$HOME/.cache/jadeturtle/sysroot-armel-bookworm"
-    [ -d "$sysroot" ] || die "no ARM sysroot at $sysroot"
     command -v qemu-arm-static >/dev/null || die "qemu-arm-static is not installed"
     command -v arm-linux-gnueabi-nm >/dev/null || die "arm-linux-gnueabi-nm is not installed"
 fi
@@ -221,7 +228,8 @@ run_native() {
 run_arm() {
     out="$tmp/arm.$1"
     status=0
-    (cd "$arm_cwd" && qemu-arm-static -L "$sysroot" -d in_asm,exec,nochain -D "$out.log" \
+    (cd "$arm_cwd" && qemu-arm-static -cpu arm926 ${sysroot:+-L "$sysroot"} \
+        -d in_asm,exec,nochain -D "$out.log" \
         "$arm/bench/frame_cost" "$1") >"$out.out" 2>"$out.err" || status=$?
     if [ "$status" -ne 0 ]; then
         rm -f "$out.log"

@@ -52,4 +52,6 @@ set(_jt_rpath_link "-Wl,-rpath-link,${JT_ARM_SYSROOT}/usr/lib/arm-linux-gnueabi 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${_jt_rpath_link}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${_jt_rpath_link}")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR "qemu-arm-static;-L;${JT_ARM_SYSROOT}")
+# The handheld's processor, an ARM926 (ARMv5TE): an instruction newer than it
+# fails the run instead of passing unnoticed.
+set(CMAKE_CROSSCOMPILING_EMULATOR "qemu-arm-static;-cpu;arm926;-L;${JT_ARM_SYSROOT}")
