@@ -11,6 +11,7 @@
 
 enum {
     EFFECT_WAIT_STEP_MS = 1,             // sleep between looks at a playing effect
+    EFFECT_WAIT_SLACK_MS = 2000, // how long past its own length an effect is waited for
     EFFECT_MAX_BYTES = 16 * 1024 * 1024, // larger effect files are refused unread
     EFFECT_MIN_RATE = 4000,              // sample rates the mixer converts safely
     EFFECT_MAX_RATE = 192000,
@@ -146,9 +147,23 @@ void play_effect(const char *name) {
         return;
     channel = Mix_PlayChannelTimed(-1, effect_chunk, 0, -1);
     // The game waits for its effects, asleep in short steps until the mixer
-    // reports the channel idle, so the processor is free for the mixer.
-    while (channel >= 0 && Mix_Playing(channel))
+    // reports the channel idle, so the processor is free for the mixer. A
+    // device that fails while playing (a write error stops SDL's audio
+    // thread for good) would leave the channel busy for ever: past the
+    // effect's own length and some slack, the channel is halted instead.
+    int frequency = AUDIO_RATE, channels = AUDIO_CHANNELS;
+    Uint16 format = AUDIO_S16LSB;
+    Mix_QuerySpec(&frequency, &format, &channels);
+    Uint32 bytes_per_ms = (Uint32)frequency * (Uint32)channels * 2 / 1000;
+    Uint32 length_ms = effect_chunk->alen / (bytes_per_ms ? bytes_per_ms : 1);
+    Uint32 started = SDL_GetTicks();
+    while (channel >= 0 && Mix_Playing(channel)) {
+        if (SDL_GetTicks() - started > length_ms + EFFECT_WAIT_SLACK_MS) {
+            Mix_HaltChannel(channel);
+            break;
+        }
         SDL_Delay(EFFECT_WAIT_STEP_MS);
+    }
     // The chunk is finished with; release it so chunks do not pile up.
     Mix_FreeChunk(effect_chunk);
     effect_chunk = nullptr;

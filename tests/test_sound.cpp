@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <SDL_mixer.h>
 #include <malloc.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -306,4 +307,33 @@ TEST_F(Sound, MidiMusicPlaysAndKeepsPlayingUnderEffects) {
     ASSERT_FALSE(quiet.empty());
     for (int16_t v : quiet)
         ASSERT_EQ(v, 0);
+}
+
+// A device that fails while an effect plays (here every write fails: the
+// disk driver writes into /dev/full) stops SDL's audio thread for good; the
+// effect's wait must still end, soon after the effect's own length.
+TEST(SoundDeathTest, EffectOnADeviceThatFailsDoesNotHoldTheGame) {
+    EXPECT_EXIT(
+        {
+            std::string dir = make_temp_dir("dead_device");
+            if (dir.empty() || chdir(dir.c_str()) != 0)
+                _exit(2);
+            std::filesystem::create_directories("data/sound");
+            ::write_wav("data/sound/one.wav", RATE, 1, test_samples(RATE));
+            setenv("SDL_AUDIODRIVER", "disk", 1);
+            setenv("SDL_DISKAUDIOFILE", "/dev/full", 1);
+            setenv("SDL_DISKAUDIODELAY", "100", 1);
+            init_video(WORK_WIDTH, WORK_HEIGHT);
+            // A wait that never ends dies of the alarm instead (SDL has its
+            // own handler for SIGALRM by now, so this one goes in after).
+            signal(SIGALRM, [](int) { _exit(4); });
+            alarm(30);
+            Uint32 start = SDL_GetTicks();
+            play_effect("one.wav");
+            Uint32 waited = SDL_GetTicks() - start;
+            remove_tree(dir);
+            fprintf(stderr, "waited %u ms\n", (unsigned)waited);
+            _exit(channel >= 0 && waited < 5000 && Mix_Playing(-1) == 0 ? 0 : 3);
+        },
+        testing::ExitedWithCode(0), "waited");
 }
