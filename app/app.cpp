@@ -113,6 +113,10 @@ void start_up() {
     fill_rect(0, 0, work_width, work_height, 60, 84, 12);
     status_text = "Click on a tile";
     save_screen(0);
+    // Both status lines are made ready over the background before the first
+    // frame, so that the first selection costs what every later one does.
+    for (const char *text : status_messages)
+        prepare_status_line(text);
     deal_board();
 }
 
