@@ -99,10 +99,11 @@ int effect_header_ok(const uint8_t *bytes, size_t size) {
     return 0;
 }
 
-// Reads the effect file whole into memory; null when it cannot be read, is
-// not a regular file, is larger than EFFECT_MAX_BYTES or fails the header check.
+// Reads the effect file whole into memory; null when it cannot be read, is a
+// pipe, a device or a socket, is larger than EFFECT_MAX_BYTES or fails the
+// header check.
 static uint8_t *read_effect(const char *path, size_t *size) {
-    int fd = open_regular_file(path);
+    int fd = open_asset_file(path);
     if (fd < 0)
         return nullptr;
     struct stat st;
@@ -168,7 +169,7 @@ void play_music(const char *name) {
         return;
     // The mixer reads the piece from a source opened here, so that a pipe
     // or a device in its place is refused as a missing file is.
-    SDL_RWops *source = open_regular_source(sound_path);
+    SDL_RWops *source = open_asset_source(sound_path);
     if (source)
         current_music = Mix_LoadMUSType_RW(source, MUS_MID, 1);
     if (current_music)

@@ -19,8 +19,8 @@ extern void (*effect_hook)(const char *name); // if set, told of every effect pl
 void open_audio();
 // Closes the audio device; run at exit.
 void close_audio();
-// Plays "data/sound/<name>" once and returns when it has finished; a file
-// that is not a regular file or fails effect_header_ok plays nothing.
+// Plays "data/sound/<name>" once and returns when it has finished; a pipe, a
+// device or a socket, or a file that fails effect_header_ok, plays nothing.
 void play_effect(const char *name);
 // Replaces the music with "data/sound/music/<name>", looping for ever.
 void play_music(const char *name);

@@ -1,6 +1,7 @@
 // Asset files made hostile: pipes, folders and devices in place of every kind
 // of asset, and effect files whose headers the mixer cannot convert. Each
-// must be refused at once, as a missing file is, or played without fault.
+// must be refused at once, as a missing file is (a folder reads as an empty
+// file), or played without fault.
 #include "app/app.h"
 #include "assets/pcx.h"
 #include "gfx/display.h"
@@ -114,14 +115,15 @@ struct Asset {
     std::string path;
     std::function<std::string()> load;
     std::string missing; // the outcome for a missing file
+    std::string folder;  // the outcome for a folder: an empty file, whose read fails
 };
 
 } // namespace
 
-// Every kind of asset, with a pipe, a folder, a link to a device or a socket
-// in its place, returns at once with exactly what a missing file gives, and
-// keeps no file open.
-TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
+// Every kind of asset, with a pipe, a link to a device or a socket in its
+// place, returns at once with exactly what a missing file gives, and keeps no
+// file open; a folder, which cannot block, returns at once as an empty file.
+TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceAndFoldersReadEmpty) {
     arm_hang_limit();
     auto pcx = [](const char *path) {
         return [path]() {
@@ -132,23 +134,23 @@ TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
         };
     };
     const std::vector<Asset> assets = {
-        {"tile set", "data/image/tiles0.pcx", pcx("data/image/tiles0.pcx"), "code 1"},
+        {"tile set", "data/image/tiles0.pcx", pcx("data/image/tiles0.pcx"), "code 1", "code 2"},
         {"background", "data/image/background/bg0.pcx", pcx("data/image/background/bg0.pcx"),
-         "code 1"},
+         "code 1", "code 2"},
         {"effect", "data/sound/snd0.wav",
          [] {
              play_effect("snd0.wav");
              return "channel " + std::to_string(channel) +
                     (effect_chunk ? " with a chunk" : " without a chunk");
          },
-         "channel -1 without a chunk"},
+         "channel -1 without a chunk", "channel -1 without a chunk"},
         {"music", "data/sound/music/bgm0.mid",
          [] {
              play_music("bgm0.mid");
              return std::string(current_music ? "music" : "no music") +
                     (Mix_PlayingMusic() ? " playing" : " silent");
          },
-         "no music silent"},
+         "no music silent", "no music silent"},
         {"font", "data/font/ariblk.ttf",
          [] {
              testing::internal::CaptureStderr();
@@ -160,7 +162,8 @@ TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
              font = nullptr;
              return result;
          },
-         "no font; Couldn't open font: Couldn't open data/font/ariblk.ttf\n"},
+         "no font; Couldn't open font: Couldn't open data/font/ariblk.ttf\n",
+         "no font; Couldn't open font: Couldn't load font file\n"},
     };
     const struct {
         Kind kind;
@@ -183,7 +186,7 @@ TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
             clock_gettime(CLOCK_MONOTONIC, &start);
             std::string got = asset.load();
             EXPECT_LT(seconds_since(start), PROMPT_S);
-            EXPECT_EQ(got, asset.missing);
+            EXPECT_EQ(got, kind.kind == DIRECTORY ? asset.folder : asset.missing);
             EXPECT_EQ(lowest_free_fd(), fd_before) << "a file was left open";
             remove_hostile(asset.path);
         }
