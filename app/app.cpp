@@ -80,7 +80,7 @@ void exit_to_launcher() {
 void open_font() {
     // Opened here, not by the library, so that a pipe or a device in the
     // font's place is refused at once with the missing font's message.
-    SDL_RWops *font_file = open_regular_source(FONT_PATH);
+    SDL_RWops *font_file = open_asset_source(FONT_PATH);
     font = font_file ? TTF_OpenFontRW(font_file, 1, FONT_SIZE) : nullptr;
     if (!font)
         fprintf(stderr, "Couldn't open font: %s\n", TTF_GetError());
@@ -113,6 +113,10 @@ void start_up() {
     fill_rect(0, 0, work_width, work_height, 60, 84, 12);
     status_text = "Click on a tile";
     save_screen(0);
+    // Both status lines are made ready over the background before the first
+    // frame, so that the first selection costs what every later one does.
+    for (const char *text : status_messages)
+        prepare_status_line(text);
     deal_board();
 }
 

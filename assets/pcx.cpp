@@ -105,7 +105,7 @@ static int fail(int fd, int code) {
 int load_pcx(const char *path, PalettedImage *image) {
     reader_reset();
     memset(image, 0, sizeof *image);
-    int fd = open_regular_file(path);
+    int fd = open_asset_file(path);
     if (fd < 0)
         return PCX_CANNOT_OPEN;
     reader.fd = fd;

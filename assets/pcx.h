@@ -13,8 +13,8 @@ struct PalettedImage {
 // printed when the first tile set fails. There is no code 7.
 enum {
     PCX_OK = 0,
-    PCX_CANNOT_OPEN = 1,      // the file cannot be opened for reading, or is no regular file
-    PCX_BAD_MANUFACTURER = 2, // first byte is not 10, or the file is empty
+    PCX_CANNOT_OPEN = 1,      // cannot be opened for reading, or is a pipe, device or socket
+    PCX_BAD_MANUFACTURER = 2, // first byte is not 10, or the file is empty (as a folder reads)
     PCX_BAD_VERSION = 3,      // version byte is not 5
     PCX_BAD_ENCODING = 4,     // encoding byte is not 1 (run-length)
     PCX_BAD_DEPTH = 5,        // bits per pixel neither 8 nor 1

@@ -231,7 +231,8 @@ int main(int argc, char **argv) {
 
     // A game in play has shown both status lines: one tap selects a tile
     // and a second deselects it before the action. "select-first" skips
-    // that, for the very first tap of a game, whose status line is new.
+    // that, for the very first tap of a game, whose status line has not
+    // been shown yet.
     if (strcmp(action, "select-first") != 0) {
         press(pair.a, pair.ax, pair.ay);
         draw_and_present();

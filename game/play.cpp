@@ -10,6 +10,7 @@ static const char MSG_PICK_TILE[] = "Click on a tile";
 static const char MSG_PICK_PARTNER[] = "Click on another tile";
 
 const char *status_text = MSG_PICK_TILE;
+const char *const status_messages[2] = {MSG_PICK_TILE, MSG_PICK_PARTNER};
 
 int tile_at_point(int x, int y) {
     int hit = -1;

@@ -3,6 +3,8 @@
 
 // The status line: "Click on a tile" or "Click on another tile".
 extern const char *status_text;
+// The two texts status_text can point to, for having both ready at start-up.
+extern const char *const status_messages[2];
 
 // The topmost free tile whose hit area holds work-surface point (x, y), or -1;
 // among tiles of one layer the lowest index wins. Uses the flags as they stand.

@@ -126,7 +126,7 @@ struct StatusLine {
     Box box;                   // where the copies reach on the work surface
     bool composed;             // patch holds the box over the background of composed_on
     unsigned long composed_on; // background_saves when the patch was made
-    unsigned long used;        // frame count at the last use, to pick one to replace
+    unsigned long used;        // status_uses at the last use, to pick one to replace
     uint16_t patch[TEXT_BOX_W * TEXT_BOX_H];
 };
 
@@ -139,7 +139,7 @@ static int drawn_tile_count = 0;
 static StatusLine *drawn_status = nullptr;
 
 static StatusLine status_lines[TEXT_CACHE];
-static unsigned long frame_number = 0;
+static unsigned long status_uses = 0; // lookups of status lines so far
 
 // The faces of tile_image as pixel values, and what they were made from.
 // Two copies of each face: rows that start on a word, and rows with one
@@ -402,23 +402,23 @@ static bool same_look(const TileLook &a, const TileLook &b) {
     return memcmp(&a, &b, sizeof a) == 0;
 }
 
-// The cached status line for the current text and font, rendering it the
+// The cached status line for wanted in the current font, rendering it the
 // first time it is asked for; null when there is nothing to draw.
-static StatusLine *status_line() {
-    if (!font || !status_text)
+static StatusLine *status_line(const char *wanted) {
+    if (!font || !wanted)
         return nullptr;
     // The line drawn last is the one asked for nearly every time.
     if (drawn_status && drawn_status->font == font &&
-        strncmp(drawn_status->text, status_text, TEXT_LENGTH - 1) == 0) {
-        drawn_status->used = frame_number;
+        strncmp(drawn_status->text, wanted, TEXT_LENGTH - 1) == 0) {
+        drawn_status->used = ++status_uses;
         return drawn_status;
     }
     char text[TEXT_LENGTH];
-    snprintf(text, sizeof text, "%s", status_text);
+    snprintf(text, sizeof text, "%s", wanted);
     StatusLine *oldest = &status_lines[0];
     for (StatusLine &line : status_lines) {
         if (line.font == font && strcmp(line.text, text) == 0) {
-            line.used = frame_number;
+            line.used = ++status_uses;
             return &line;
         }
         if (line.used < oldest->used)
@@ -439,7 +439,7 @@ static StatusLine *status_line() {
     line->grey = TTF_RenderUTF8_Blended(font, text, SDL_Color{200, 200, 200, 0});
     line->black = TTF_RenderUTF8_Blended(font, text, SDL_Color{0, 0, 0, 0});
     line->composed = false;
-    line->used = frame_number;
+    line->used = ++status_uses;
     int x = work_width - TEXT_FROM_RIGHT, y = work_height - TEXT_FROM_BOTTOM;
     Box box = NO_BOX;
     if (line->grey)
@@ -603,8 +603,21 @@ void invalidate_frame() {
         present_only(0, 0, work_width, work_height);
 }
 
+void prepare_status_line(const char *text) {
+    StatusLine *line = status_line(text);
+    if (!line || !screen_slots[0])
+        return;
+    // Composed in its box on the work surface over the saved background, as
+    // a frame would; the frame after it is drawn whole.
+    const Box &b = line->box;
+    set_draw_clip(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
+    blit_pixels(0, 0, screen_slots[0], work_width, work_width, work_height);
+    set_draw_clip(0, 0, work_width, work_height);
+    draw_status_line(line, b);
+    frame_known = false;
+}
+
 void render_board() {
-    frame_number++;
     update_tile_flags();
     bool faces_changed = ensure_faces() || faces_converted;
     faces_converted = false;
@@ -613,7 +626,7 @@ void render_board() {
     Box dirty[DIRTY_RECTS];
     int count = 0;
     whole = !find_changes(dirty, &count, whole);
-    StatusLine *line = status_line();
+    StatusLine *line = status_line(status_text);
     if (!whole && line != drawn_status) {
         if (drawn_status)
             whole = !add_dirty(dirty, &count, drawn_status->box);

@@ -11,6 +11,10 @@ void render_board();
 // redraws the whole frame and the next present_frame shows all of it. For
 // code that writes pixels or changes tile_image behind the renderer's back.
 void invalidate_frame();
+// Renders the status line for text and composes it over the saved background
+// now, so that the first frame showing it costs what every later one does;
+// the next frame is drawn whole.
+void prepare_status_line(const char *text);
 // Converts the faces of tile_image to pixel values, as each tile-set load
 // needs once; a frame does it itself for a picture it has not seen.
 void convert_tile_faces();

@@ -312,9 +312,11 @@ void poll_input() {
             joy_button_down(event.jbutton.button);
             break;
         case SDL_ACTIVEEVENT:
-            // A window that loses the keyboard or the pointer, or is
-            // iconified, may never see the release of a key held down: the
-            // repeat stops and every key counts as released.
+            // A window that loses the keyboard, or is iconified, may never
+            // see the release of a key held down: the repeat stops and every
+            // key counts as released. Losing the pointer counts too: without
+            // a window manager the keyboard follows the pointer, and X reports
+            // no loss of focus, only the pointer leaving.
             if (!event.active.gain &&
                 (event.active.state & (SDL_APPINPUTFOCUS | SDL_APPMOUSEFOCUS | SDL_APPACTIVE))) {
                 repeat_active = 0;

@@ -15,9 +15,12 @@ enum {
     EFFECT_MAX_BYTES = 16 * 1024 * 1024, // larger effect files are refused unread
     EFFECT_MIN_RATE = 4000,              // sample rates the mixer converts safely
     EFFECT_MAX_RATE = 192000,
-    EFFECT_MAX_MS = 10000, // longer effects would hold the game (and memory) for too long
-    WAV_FORMAT_PCM = 1,    // the only sample encoding accepted
-    AUDIO_RATE = 22050,    // samples per second
+    EFFECT_MAX_MS = 10000,       // longer effects would hold the game (and memory) for too long
+    WAV_FORMAT_PCM = 1,          // sample encodings accepted: plain PCM,
+    WAV_FORMAT_MS_ADPCM = 2,     // Microsoft's ADPCM
+    WAV_FORMAT_IMA_ADPCM = 0x11, // and IMA's ADPCM
+    MS_ADPCM_FORMAT_BYTES = 50,  // format chunk up to its seven coefficient pairs
+    AUDIO_RATE = 22050,          // samples per second
     AUDIO_CHANNELS = 2,
     AUDIO_BUFFER = 4096, // samples the mixer fills at a time
 };
@@ -59,6 +62,42 @@ static bool skipped_before_format(const uint8_t *id) {
            !memcmp(id, "JUNK", 4);
 }
 
+// Sample frames that a data chunk of length bytes decodes to, or -1 when its
+// format (a chunk of format_length bytes) is none the sound loader decodes
+// safely: PCM of 8 or 16 bits, or Microsoft or IMA ADPCM, in one or two
+// channels. ADPCM comes in blocks of a header per channel and 4-bit samples;
+// a block size of 0 would divide by zero in the loader, and the samples per
+// block must be exactly what a block holds, so that no decoder reads or
+// writes past a block.
+static int64_t effect_frames(const uint8_t *format, size_t format_length, size_t length) {
+    uint32_t tag = le16(format);
+    uint32_t channels = le16(format + 2);
+    uint32_t bits = le16(format + 14);
+    if (channels != 1 && channels != 2)
+        return -1;
+    if (tag == WAV_FORMAT_PCM)
+        return bits == 8 || bits == 16 ? (int64_t)(length / (channels * bits / 8)) : -1;
+    uint32_t block = le16(format + 12);
+    uint32_t per_block = format_length >= 20 ? le16(format + 18) : 0;
+    uint32_t head = (tag == WAV_FORMAT_MS_ADPCM ? 7 : 4) * channels;
+    if (bits != 4 || block <= head)
+        return -1;
+    uint32_t holds = 2 * (block - head) / channels;
+    if (tag == WAV_FORMAT_MS_ADPCM) {
+        // Two samples of each channel come whole in the block's header.
+        if (format_length < MS_ADPCM_FORMAT_BYTES || le16(format + 20) != 7 ||
+            per_block != holds + 2)
+            return -1;
+    } else if (tag == WAV_FORMAT_IMA_ADPCM) {
+        // One sample comes in the header; the rest in groups of eight.
+        if ((block - head) % (4 * channels) != 0 || per_block != holds + 1)
+            return -1;
+    } else {
+        return -1;
+    }
+    return (int64_t)(length / block) * per_block;
+}
+
 int effect_header_ok(const uint8_t *bytes, size_t size) {
     if (size < 12 || memcmp(bytes, "RIFF", 4) != 0 || memcmp(bytes + 8, "WAVE", 4) != 0)
         return 0;
@@ -66,6 +105,7 @@ int effect_header_ok(const uint8_t *bytes, size_t size) {
     // without padding. Every chunk must lie inside the file.
     size_t at = 12;
     const uint8_t *format = nullptr;
+    size_t format_length = 0;
     while (at + 8 <= size) {
         const uint8_t *id = bytes + at;
         size_t length = le32(bytes + at + 4);
@@ -77,33 +117,32 @@ int effect_header_ok(const uint8_t *bytes, size_t size) {
                 if (length < 16)
                     return 0;
                 format = bytes + body;
+                format_length = length;
             } else if (!skipped_before_format(id)) {
                 return 0;
             }
         } else if (memcmp(id, "data", 4) == 0) {
-            uint32_t channels = le16(format + 2);
+            // An encoding the loader decodes safely, at a rate the conversion
+            // to the device handles, and at most EFFECT_MAX_MS long: anything
+            // else (other encodings and depths, 0 or many channels, rates so
+            // far from the device's that the conversion overruns its filter
+            // table) is refused.
             uint32_t rate = le32(format + 4);
-            uint32_t bits = le16(format + 14);
-            // Plain PCM of 8 or 16 bits, mono or stereo, at a rate the
-            // conversion to the device handles, and at most EFFECT_MAX_MS
-            // long: anything else (compressed encodings, other depths, 0 or
-            // many channels, rates so far from the device's that the
-            // conversion overruns its filter table) is refused.
-            if (le16(format) != WAV_FORMAT_PCM || (channels != 1 && channels != 2) ||
-                (bits != 8 && bits != 16) || rate < EFFECT_MIN_RATE || rate > EFFECT_MAX_RATE)
+            int64_t frames = effect_frames(format, format_length, length);
+            if (frames < 0 || rate < EFFECT_MIN_RATE || rate > EFFECT_MAX_RATE)
                 return 0;
-            uint64_t bytes_per_second = (uint64_t)rate * channels * (bits / 8);
-            return (uint64_t)length * 1000 <= bytes_per_second * EFFECT_MAX_MS;
+            return (uint64_t)frames * 1000 <= (uint64_t)rate * EFFECT_MAX_MS;
         }
         at = body + length;
     }
     return 0;
 }
 
-// Reads the effect file whole into memory; null when it cannot be read, is
-// not a regular file, is larger than EFFECT_MAX_BYTES or fails the header check.
+// Reads the effect file whole into memory; null when it cannot be read, is a
+// pipe, a device or a socket, is larger than EFFECT_MAX_BYTES or fails the
+// header check.
 static uint8_t *read_effect(const char *path, size_t *size) {
-    int fd = open_regular_file(path);
+    int fd = open_asset_file(path);
     if (fd < 0)
         return nullptr;
     struct stat st;
@@ -183,7 +222,7 @@ void play_music(const char *name) {
         return;
     // The mixer reads the piece from a source opened here, so that a pipe
     // or a device in its place is refused as a missing file is.
-    SDL_RWops *source = open_regular_source(sound_path);
+    SDL_RWops *source = open_asset_source(sound_path);
     if (source)
         current_music = Mix_LoadMUSType_RW(source, MUS_MID, 1);
     if (current_music)

@@ -19,12 +19,12 @@ extern void (*effect_hook)(const char *name); // if set, told of every effect pl
 void open_audio();
 // Closes the audio device; run at exit.
 void close_audio();
-// Plays "data/sound/<name>" once and returns when it has finished; a file
-// that is not a regular file or fails effect_header_ok plays nothing.
+// Plays "data/sound/<name>" once and returns when it has finished; a pipe, a
+// device or a socket, or a file that fails effect_header_ok, plays nothing.
 void play_effect(const char *name);
 // Replaces the music with "data/sound/music/<name>", looping for ever.
 void play_music(const char *name);
 // 1 when bytes hold a WAV file the mixer converts safely: PCM of 8 or 16
-// bits, one or two channels, 4000 to 192000 Hz, at most 10 s long, every
-// chunk inside the file; else 0.
+// bits or Microsoft or IMA ADPCM with whole blocks, one or two channels,
+// 4000 to 192000 Hz, at most 10 s long, every chunk inside the file; else 0.
 int effect_header_ok(const uint8_t *bytes, size_t size);

@@ -10,7 +10,8 @@
 # whole deal to an empty board with pointer clicks, checks window dumps pixel
 # for pixel at the start, after a selection, after an undo and a redo from the
 # arrow keys and at the end, checks Return, F1 and F2, measures the idle CPU
-# use, and quits with Escape.
+# use, releases a held F1 with the pointer outside the window, and quits
+# with Escape.
 #
 # usage: e2e.sh GAME HELPER SHIM
 # JT_RUN_PREFIX names an emulator to run the game and the helper with (set
@@ -225,6 +226,17 @@ key_frame F1
 expect_frame tileset next-tile-set
 key_frame F2
 expect_frame background next-background
+
+# F1 held in the window, then released with the pointer outside it (the
+# window is moved aside to make room). With no window manager the keyboard
+# follows the pointer and X reports no loss of focus, only the pointer
+# leaving; unless that stops the repeat, the game switches tile sets for
+# ever and never draws again.
+xdotool windowmove "$window" 100 0 mousemove 200 120 keydown F1 sleep 1 || fail "xdotool: F1 held"
+before=$(frames)
+xdotool mousemove 20 120 keyup F1 mousemove 200 120 || fail "xdotool: F1 released outside"
+wait_frames $((before + 1))
+echo "e2e: F1 released outside the window: the repeat stopped"
 
 # Escape ends the game with status 0 within a second.
 start=$(now_ms)

@@ -1,14 +1,18 @@
 // Display set-up, colour tables, presentation and start-up failures.
+#include "assets/cycle.h"
 #include "gfx/display.h"
 #include "input/input_internal.h"
 #include "gfx/geometry.h"
 #include "sound/sound.h"
+#include "temp_dir.h"
 #include <gtest/gtest.h>
 #include <SDL_mixer.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -251,11 +255,22 @@ TEST(DisplayDeathTest, NoAudioDeviceOrJoystickIsNotFatal) {
         {
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
             init_video(WORK_WIDTH, WORK_HEIGHT);
-            // Sound calls then return at once and play nothing.
+            // Sound calls then return at once, play nothing and open none of
+            // the build's effects and music, nor leave anything open.
+            int opens = inotify_init1(IN_NONBLOCK);
+            bool watched = inotify_add_watch(opens, "data/sound", IN_OPEN) >= 0 &&
+                           inotify_add_watch(opens, "data/sound/music", IN_OPEN) >= 0;
+            int fd_before = lowest_free_fd();
             play_effect("snd0.wav");
             play_music("bgm0.mid");
+            next_background();
+            char event[4096];
+            bool opened = read(opens, event, sizeof event) > 0;
             fprintf(stderr, "started\n");
-            exit(screen && work_surface && channel == -1 && !current_music ? 0 : 3);
+            exit(screen && work_surface && channel == -1 && !current_music && watched && !opened &&
+                         lowest_free_fd() == fd_before
+                     ? 0
+                     : 3);
         },
         testing::ExitedWithCode(0), expected);
 }

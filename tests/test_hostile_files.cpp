@@ -1,6 +1,7 @@
 // Asset files made hostile: pipes, folders and devices in place of every kind
 // of asset, and effect files whose headers the mixer cannot convert. Each
-// must be refused at once, as a missing file is, or played without fault.
+// must be refused at once, as a missing file is (a folder reads as an empty
+// file), or played without fault.
 #include "app/app.h"
 #include "assets/pcx.h"
 #include "gfx/display.h"
@@ -114,14 +115,15 @@ struct Asset {
     std::string path;
     std::function<std::string()> load;
     std::string missing; // the outcome for a missing file
+    std::string folder;  // the outcome for a folder: an empty file, whose read fails
 };
 
 } // namespace
 
-// Every kind of asset, with a pipe, a folder, a link to a device or a socket
-// in its place, returns at once with exactly what a missing file gives, and
-// keeps no file open.
-TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
+// Every kind of asset, with a pipe, a link to a device or a socket in its
+// place, returns at once with exactly what a missing file gives, and keeps no
+// file open; a folder, which cannot block, returns at once as an empty file.
+TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceAndFoldersReadEmpty) {
     arm_hang_limit();
     auto pcx = [](const char *path) {
         return [path]() {
@@ -132,23 +134,23 @@ TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
         };
     };
     const std::vector<Asset> assets = {
-        {"tile set", "data/image/tiles0.pcx", pcx("data/image/tiles0.pcx"), "code 1"},
+        {"tile set", "data/image/tiles0.pcx", pcx("data/image/tiles0.pcx"), "code 1", "code 2"},
         {"background", "data/image/background/bg0.pcx", pcx("data/image/background/bg0.pcx"),
-         "code 1"},
+         "code 1", "code 2"},
         {"effect", "data/sound/snd0.wav",
          [] {
              play_effect("snd0.wav");
              return "channel " + std::to_string(channel) +
                     (effect_chunk ? " with a chunk" : " without a chunk");
          },
-         "channel -1 without a chunk"},
+         "channel -1 without a chunk", "channel -1 without a chunk"},
         {"music", "data/sound/music/bgm0.mid",
          [] {
              play_music("bgm0.mid");
              return std::string(current_music ? "music" : "no music") +
                     (Mix_PlayingMusic() ? " playing" : " silent");
          },
-         "no music silent"},
+         "no music silent", "no music silent"},
         {"font", "data/font/ariblk.ttf",
          [] {
              testing::internal::CaptureStderr();
@@ -160,7 +162,8 @@ TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
              font = nullptr;
              return result;
          },
-         "no font; Couldn't open font: Couldn't open data/font/ariblk.ttf\n"},
+         "no font; Couldn't open font: Couldn't open data/font/ariblk.ttf\n",
+         "no font; Couldn't open font: Couldn't load font file\n"},
     };
     const struct {
         Kind kind;
@@ -183,7 +186,7 @@ TEST_F(HostileFiles, NonRegularPathsAreRefusedAtOnceLikeMissingFiles) {
             clock_gettime(CLOCK_MONOTONIC, &start);
             std::string got = asset.load();
             EXPECT_LT(seconds_since(start), PROMPT_S);
-            EXPECT_EQ(got, asset.missing);
+            EXPECT_EQ(got, kind.kind == DIRECTORY ? asset.folder : asset.missing);
             EXPECT_EQ(lowest_free_fd(), fd_before) << "a file was left open";
             remove_hostile(asset.path);
         }
@@ -229,12 +232,36 @@ std::string effect(int tag, int channels, uint32_t rate, int bits) {
     return riff(format_chunk(tag, channels, rate, bits) + chunk("data", samples(400)));
 }
 
+// An ADPCM effect (tag 2, Microsoft's with its seven coefficient pairs, or
+// 0x11, IMA's) of blocks blocks of align bytes, each a header per channel and
+// samples; per_block defaults to the samples such a block holds.
+std::string adpcm(int tag, int channels, uint32_t rate, int align, int blocks, int per_block = 0) {
+    int head = (tag == 2 ? 7 : 4) * channels;
+    if (per_block == 0)
+        per_block = (tag == 2 ? 2 : 1) + 2 * (align - head) / channels;
+    std::string extra = le(per_block, 2);
+    if (tag == 2)
+        for (int v : {7, 256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232})
+            extra += le((uint16_t)v, 2);
+    std::string block = std::string(head, '\0') + samples(align - head);
+    if (tag == 2) // predictor 0 and a step of 16 for each channel
+        for (int c = 0; c < channels; c++)
+            block[channels + 2 * c] = 16;
+    std::string data;
+    for (int i = 0; i < blocks; i++)
+        data += block;
+    return riff(chunk("fmt ", le(tag, 2) + le(channels, 2) + le(rate, 4) + le(rate * 2, 4) +
+                                  le(align, 2) + le(4, 2) + le(extra.size(), 2) + extra) +
+                chunk("data", data));
+}
+
 } // namespace
 
-// Effect files with headers the mixer's conversion cannot take (rates far from
-// the device's, no or many channels, other depths, compressed encodings,
-// chunks cut short or claiming more than the file holds) are refused as a
-// missing file is; plain PCM within the limits plays.
+// Effect files with headers the mixer's loader or conversion cannot take
+// (rates far from the device's, no or many channels, other depths and
+// encodings, ADPCM blocks of 0 bytes or holding other than the samples
+// claimed, chunks cut short or claiming more than the file holds) are refused
+// as a missing file is; plain PCM and ADPCM within the limits play.
 TEST_F(HostileFiles, HostileEffectHeadersAreRefusedAndPlainOnesPlay) {
     arm_hang_limit();
     const std::string good = effect(1, 1, 22050, 16);
@@ -265,8 +292,16 @@ TEST_F(HostileFiles, HostileEffectHeadersAreRefusedAndPlainOnesPlay) {
         {"24-bit", effect(1, 2, 22050, 24), false},
         {"32-bit", effect(1, 1, 22050, 32), false},
         {"0-bit", effect(1, 1, 22050, 0), false},
-        {"MS ADPCM", effect(2, 1, 22050, 4), false},
-        {"IMA ADPCM", effect(0x11, 1, 22050, 4), false},
+        {"MS ADPCM, mono", adpcm(2, 1, 22050, 256, 2), true},
+        {"IMA ADPCM, stereo", adpcm(0x11, 2, 44100, 1024, 2), true},
+        {"MS ADPCM without its block fields", effect(2, 1, 22050, 4), false},
+        {"IMA ADPCM without its block fields", effect(0x11, 1, 22050, 4), false},
+        {"IMA ADPCM in blocks of 0 bytes", adpcm(0x11, 1, 22050, 256, 1).replace(32, 2, 2, 0),
+         false},
+        {"IMA ADPCM, more samples than a block holds", adpcm(0x11, 1, 22050, 256, 2, 513), false},
+        {"MS ADPCM, 3 channels", adpcm(2, 3, 22050, 256, 2), false},
+        {"MS ADPCM at 43 Hz", adpcm(2, 1, 43, 256, 2), false},
+        {"MS ADPCM 11 s long", adpcm(2, 1, 4000, 256, 88), false},
         {"float", effect(3, 1, 22050, 32), false},
         {"extensible", effect(0xFFFE, 2, 22050, 16), false},
         {"cut inside the format chunk", good.substr(0, 30), false},
