@@ -7,8 +7,8 @@
 # from Debian's armel development package (Debian serves no source of it).
 #
 # Debian's sources and armel packages are fetched through a private apt
-# configuration inside the cache (a deb-src and an armel line of the same
-# mirror), so the host's apt set-up is left alone. Everything lands in
+# configuration inside the cache (scripts/private-apt.sh), so the host's apt
+# set-up is left alone. Everything lands in
 # ${JT_CACHE:-$HOME/.cache/jadeturtle}/handheld-armel-<key>/, where <key>
 # is a digest of this script, the patches beside it and the cross
 # compiler's version: a change to any of them builds anew. The tree is built
@@ -23,6 +23,7 @@
 # Prints its path as the last line of its output.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/private-apt.sh"
 suite=bookworm
 triplet=arm-linux-gnueabi
 cache=${JT_CACHE:-$HOME/.cache/jadeturtle}
@@ -37,7 +38,7 @@ for tool in arm-linux-gnueabi-gcc arm-linux-gnueabi-g++ arm-linux-gnueabi-objcop
   fi
 done
 
-key=$( (cat "$0" "$here"/handheld-patches/*.patch 2>/dev/null
+key=$( (cat "$0" "$here/private-apt.sh" "$here"/handheld-patches/*.patch 2>/dev/null
   arm-linux-gnueabi-gcc --version | head -n 1
   echo "$suite $mirror") | sha256sum | cut -c1-12)
 dest="$cache/handheld-armel-$key"
@@ -76,24 +77,8 @@ run() {
   fi
 }
 
-# A private apt: its own lists, cache and (empty) package status, reading
-# the sources and armel packages of the mirror the sysroot comes from.
-apt="$work/apt"
-mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts" "$apt/prefs"
-touch "$apt/status"
-cat >"$apt/sources.list" <<EOF
-deb-src $mirror $suite main
-deb [arch=armel] $mirror $suite main
-EOF
-apt_get() {
-  apt-get -q -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts" \
-    -o Dir::Etc::Preferences=/dev/null -o Dir::Etc::PreferencesParts="$apt/prefs" \
-    -o Dir::State::Lists="$apt/lists" -o Dir::State::status="$apt/status" \
-    -o Dir::Cache="$apt/cache" -o APT::Architecture=armel -o APT::Architectures::=armel \
-    -o Debug::NoLocking=1 -o APT::Sandbox::User=root "$@"
-}
 echo "handheld-libs: fetching Debian's sources and armel packages" >&2
-run apt_get update
+run private_apt "$work/apt" "$mirror" "$suite"
 (cd "$work/src" && run apt_get source --download-only libsdl1.2 sdl-mixer1.2 freetype)
 (cd "$work/src" && run apt_get download musl musl-dev linux-libc-dev libsdl-ttf2.0-dev)
 for dsc in "$work"/src/*.dsc; do

@@ -24,7 +24,7 @@ instruments_cfg=/etc/timidity/freepats.cfg
 # game from the handheld's own libraries.
 "$root/scripts/build.sh"
 t0=$(date +%s)
-libs=$("$root/scripts/handheld-libs.sh" | tail -n 1)
+libs=$("$root/scripts/handheld-libs.sh")
 t1=$(date +%s)
 # The compilers are part of the libraries' folder: new libraries, a new
 # build folder.
@@ -35,7 +35,7 @@ fi
 cmake -S "$root" -B "$handheld" \
   -DCMAKE_TOOLCHAIN_FILE="$root/scripts/handheld-toolchain.cmake" \
   -DJT_HANDHELD_LIBS="$libs" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$handheld" -j"$(nproc)" --target jadeturtle handheld_music
+cmake --build "$handheld" -j"$(nproc)" --target jadeturtle
 t2=$(date +%s)
 echo "package: handheld libraries ready in $((t1 - t0)) s, game built in $((t2 - t1)) s"
 
@@ -57,13 +57,22 @@ cp /usr/share/doc/freepats/copyright "$pkg/timidity/COPYING"
 # The game reads data/ relative to its working directory, the mixer its
 # instruments through timidity.cfg, and when it quits it hands the handheld
 # back to its launcher by replacing itself with it.
+# The script asks nothing of the handheld's shell but cd, export and exec
+# (no command substitution: that takes a pipe, and a shell may make it with
+# a system call the handheld's kernel lacks).
 cat >"$pkg/jadeturtle.gpe" <<'SCRIPT'
 #!/bin/sh
 # Starts Jade Turtle from the folder it is installed in, with the music's
 # instruments from the same folder.
-cd "$(dirname "$0")" || exit 1
-TIMIDITY_CFG="$(pwd)/timidity.cfg"
+case $0 in
+*/*) cd "${0%/*}" || exit 1 ;;
+esac
+TIMIDITY_CFG="$PWD/timidity.cfg"
 export TIMIDITY_CFG
+# A touch screen is read as the absolute pointer it is, so that taps land
+# where they are made; without one, SDL takes the usual mouse.
+: "${SDL_MOUSEDRV:=EVDEV}"
+export SDL_MOUSEDRV
 exec ./jadeturtle
 SCRIPT
 chmod 755 "$pkg/jadeturtle.gpe" "$pkg/jadeturtle"
