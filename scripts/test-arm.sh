@@ -32,7 +32,9 @@ status=0
 t1=$(date +%s)
 cat "$log"
 
-native_count=$(cd "$native" && ctest -N | sed -n 's/^Total Tests: *//p')
+# The handheld package's checks run natively only (scripts/test.sh runs
+# them after making the package).
+native_count=$(cd "$native" && ctest -N -LE handheld | sed -n 's/^Total Tests: *//p')
 arm_count=$(cd "$arm" && ctest -N | sed -n 's/^Total Tests: *//p')
 arm_ran=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
 [ -n "$arm_ran" ] || arm_ran=0

@@ -11,7 +11,6 @@
 //   e2e_helper compare EXPECTED.raw SHOT.xwd [MISMATCH.png]
 #include "app/app.h"
 #include "assets/cycle.h"
-#include "assets/pcx.h"
 #include "game/board.h"
 #include "game/deal.h"
 #include "game/play.h"
@@ -61,36 +60,13 @@ bool dump_display(const std::string &path) {
 std::vector<uint8_t> last_shown;
 TTF_Font *own_font; // the game's font file, opened here at 24 points
 
-// The background every frame starts from, made without the game: the plain
-// colour (60, 84, 12) until a picture is chosen, then that picture repeated
-// across and down from the top-left corner.
-bool background_is_right() {
-    std::vector<uint16_t> want(640 * 480, (uint16_t)SDL_MapRGB(work_surface->format, 60, 84, 12));
-    if (background_index >= 0) {
-        char path[64];
-        snprintf(path, sizeof path, "data/image/background/bg%d.pcx", background_index);
-        PalettedImage picture = {};
-        if (load_pcx(path, &picture) != 0 || picture.width < 1 || picture.height < 1) {
-            fprintf(stderr, "e2e_helper: cannot decode %s\n", path);
-            return false;
-        }
-        for (int y = 0; y < 480; y++)
-            for (int x = 0; x < 640; x++)
-                want[y * 640 + x] =
-                    (uint16_t)picture.palette[picture.pixels[(y % picture.height) * picture.width +
-                                                             x % picture.width]];
-        free_image(&picture);
-    }
-    return screen_slots[0] && memcmp(screen_slots[0], want.data(), want.size() * 2) == 0;
-}
-
 // Draws and presents the board, checks it against the independent
 // composition, saves the display as <name>.raw and tells whether it differs
 // from the frame saved before it.
 bool show(const std::string &out, const char *name) {
     render_board();
     present_frame();
-    if (!background_is_right()) {
+    if (!background_is_reference()) {
         fprintf(stderr, "e2e_helper: %s: the background is not the plain colour or picture\n",
                 name);
         exit(1);

@@ -2,7 +2,7 @@
 // mixer, twice round, freeing each before the next is loaded, as background
 // switches do; the instruments come from TIMIDITY_CFG or timidity.cfg in the
 // working folder. Exits 0 when every song loaded and played, 1 otherwise.
-// Run by tests/handheld_package.sh in the unpacked package.
+// Run by tests/handheld/package.sh in the unpacked package.
 #include <SDL.h>
 #include <SDL_mixer.h>
 

@@ -9,7 +9,7 @@
 #     its start-up effect (non-silent on the disk), opens the synthesiser's
 #     configuration from the package, every instrument that names is there,
 #     and it opens nothing outside its folder but /dev and the audio file;
-#   - the same way, MUSIC (tests/handheld_music.cpp, built with the game)
+#   - the same way, MUSIC (tests/handheld/music.cpp, built with the game)
 #     plays every song through the game's static mixer, twice round, with
 #     the package's instruments and nothing from outside the package;
 #   - each system call of the game's run was in Linux 2.6.24 for ARM EABI
@@ -17,7 +17,7 @@
 #     from when the kernel refuses it; no futex operation newer than 2.6.24.
 # Prints the system calls made, once each.
 #
-# usage: handheld_package.sh ARCHIVE MUSIC
+# usage: package.sh ARCHIVE MUSIC
 set -u
 archive=$1
 music=$2

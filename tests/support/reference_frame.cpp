@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "assets/cycle.h"
+#include "assets/pcx.h"
 #include "game/board.h"
 #include "game/freedom.h"
 #include "game/play.h"
@@ -224,6 +225,26 @@ void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font) {
     for (long long i = 0; i < size; i++)
         if (canvas.shadow[i])
             canvas.pixels[i] = shade_table[canvas.pixels[i]];
+}
+
+bool background_is_reference() {
+    std::vector<uint16_t> want(static_cast<size_t>(WORK_WIDTH) * WORK_HEIGHT, colour(60, 84, 12));
+    if (background_index >= 0) {
+        char path[64];
+        snprintf(path, sizeof path, "data/image/background/bg%d.pcx", background_index);
+        PalettedImage picture = {};
+        if (load_pcx(path, &picture) != 0 || picture.width < 1 || picture.height < 1) {
+            fprintf(stderr, "reference: cannot decode %s\n", path);
+            return false;
+        }
+        for (int y = 0; y < WORK_HEIGHT; y++)
+            for (int x = 0; x < WORK_WIDTH; x++)
+                want[static_cast<size_t>(y) * WORK_WIDTH + x] = static_cast<uint16_t>(
+                    picture.palette[picture.pixels[(y % picture.height) * picture.width +
+                                                   x % picture.width]]);
+        free_image(&picture);
+    }
+    return screen_slots[0] && memcmp(screen_slots[0], want.data(), want.size() * 2) == 0;
 }
 
 void reference_display(const std::vector<uint16_t> &frame, std::vector<uint16_t> &display) {

@@ -18,6 +18,11 @@ typedef struct _TTF_Font TTF_Font;
 // With text_font the status line is set in that font (a handle the caller
 // opened itself) instead of the game's own.
 void reference_frame(std::vector<uint16_t> &frame, TTF_Font *text_font = nullptr);
+// Whether screen slot 0, the background every frame starts from, is what
+// the game's background should be, made here without the game: the plain
+// colour (60, 84, 12) until a picture is chosen, then that picture repeated
+// across and down from the top-left corner.
+bool background_is_reference();
 // The display image of a frame: display (x, y) = frame (2x, 2y); 320x240 packed.
 void reference_display(const std::vector<uint16_t> &frame, std::vector<uint16_t> &display);
 
