@@ -44,7 +44,16 @@ xvfb_pid=""
 game_pid=""
 
 cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    if [ -n "$game_pid" ]; then
+        # The game must be gone before its X server: over SDL 2, one whose
+        # server vanishes while it shuts down may never end.
+        kill "$game_pid" 2>/dev/null
+        give_up=$(($(now_ms) + 5000))
+        until ended "$game_pid" || [ "$(now_ms)" -gt "$give_up" ]; do
+            sleep 0.05
+        done
+        kill -KILL "$game_pid" 2>/dev/null
+    fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
     if [ -n "${keep_failures:-}" ]; then
