@@ -5,7 +5,7 @@
 # 1920x1080 screen: over sdl12-compat, the 320x240 display enlarged four
 # times, every pixel a 4x4 block.
 # Usage: scripts/screenshot.sh [OUT.png]   (SEED=n to pick another deal,
-# SCALE=n for another enlargement; SCALE=1 gives the handheld's screen)
+# SCALE=n for another enlargement; SCALE=1 gives the display's own pixels)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs/screenshot.png}
