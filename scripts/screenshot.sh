@@ -1,18 +1,25 @@
 #!/bin/sh
 # Makes docs/screenshot.png with the project's own frame renderer: a game
 # in progress on the misty-mountain background, with some pairs removed and
-# one tile selected, as the 320x240 display shows it.
-# Usage: scripts/screenshot.sh [OUT.png]   (SEED=n to pick another deal)
+# one tile selected, as the window of scripts/play.sh shows it on a
+# 1920x1080 screen: over sdl12-compat, the 320x240 display enlarged four
+# times, every pixel a 4x4 block.
+# Usage: scripts/screenshot.sh [OUT.png]   (SEED=n to pick another deal,
+# SCALE=n for another enlargement; SCALE=1 gives the display's own pixels)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs/screenshot.png}
 case $out in /*) ;; *) out=$(pwd)/$out ;; esac
 seed=${SEED:-7}
+scale=${SCALE:-4}
 build=$root/build
 [ -x "$build/tools/render_frame" ] || "$root/scripts/build.sh"
 cd "$build"
 list=$(mktemp)
-trap 'rm -f "$list"' EXIT
+trap 'rm -f "$list" "$list.png"' EXIT
+# The library's colour conversions decide some shaded and lit pixels.
+LD_LIBRARY_PATH=$("$root/scripts/sdl12-compat.sh")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+export LD_LIBRARY_PATH
 
 # Faces that match share a group: equal faces, any flower, any season.
 pick_pair='
@@ -32,8 +39,8 @@ done
 # shellcheck disable=SC2086
 ./tools/render_frame $removed --list "$seed" "$list.png" >"$list" 2>/dev/null
 selected=$(awk 'NR > 1 && $6 == 1 { print $1; exit }' "$list")
-rm -f "$list.png"
 # shellcheck disable=SC2086
-./tools/render_frame $removed --select "$selected" --tileset 0 --background 1 "$seed" "$out" \
+./tools/render_frame $removed --select "$selected" --tileset 0 --background 1 "$seed" "$list.png" \
   2>/dev/null
+convert "$list.png" -sample "$((scale * 100))%" "$out"
 echo "screenshot: $out"

@@ -13,7 +13,13 @@
 # use, releases a held F1 with the pointer outside the window, and quits
 # with Escape.
 #
-# usage: e2e.sh GAME HELPER SHIM
+# usage: e2e.sh GAME HELPER SHIM [SCALE]
+# With SCALE, the game runs over sdl12-compat (SDL 1.2 over SDL 2, fetched by
+# scripts/sdl12-compat.sh) instead of the classic SDL 1.2, its window
+# enlarged SCALE times, nearest-neighbour, on a 24-bit screen just that
+# large: the clicks go to the middle of the enlarged display pixels, and
+# every window dump must be an exact SCALE-fold enlargement, reduced before
+# comparison.
 # JT_RUN_PREFIX names an emulator to run the game and the helper with (set
 # for a cross-built game): the X server and xdotool stay native, the
 # emulated game is their client, and the shim, built for the game's
@@ -30,6 +36,8 @@ absolute() {
 game=$(absolute "$1")
 helper=$(absolute "$2")
 shim=$(absolute "$3")
+scale=${4:-1}
+compat=${4:+over sdl12-compat at scale $scale}
 seed=1234567
 step_timeout=30 # seconds to wait for one frame; generous for loaded machines
 
@@ -43,9 +51,19 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/jt_e2e.XXXXXX") || exit 1
 xvfb_pid=""
 game_pid=""
+compat_lib=""
 
 cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    if [ -n "$game_pid" ]; then
+        # The game must be gone before its X server: over SDL 2, one whose
+        # server vanishes while it shuts down may never end.
+        kill "$game_pid" 2>/dev/null
+        give_up=$(($(now_ms) + 5000))
+        until ended "$game_pid" || [ "$(now_ms)" -gt "$give_up" ]; do
+            sleep 0.05
+        done
+        kill -KILL "$game_pid" 2>/dev/null
+    fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
     if [ -n "${keep_failures:-}" ]; then
@@ -58,7 +76,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
 fail() {
-    echo "e2e: FAIL: $*"
+    echo "e2e: FAIL${compat:+ ($compat)}: $*"
     if [ -f "$work/game.log" ]; then
         echo "e2e: game output:"
         sed 's/^/    /' "$work/game.log"
@@ -91,8 +109,8 @@ expect_frame() {
     deadline=$(($(now_ms) + step_timeout * 1000))
     while :; do
         xwd -silent -id "$window" -out "$work/shot.xwd" 2>/dev/null || fail "cannot dump the window"
-        if $run "$helper" compare "$work/expected/$1.raw" "$work/shot.xwd" "$work/mismatch-$2.png" \
-            >"$work/compare.txt" 2>&1; then
+        if $run "$helper" compare "$work/expected/$1.raw" "$work/shot.xwd" "$scale" \
+            "$work/mismatch-$2.png" >"$work/compare.txt" 2>&1; then
             echo "e2e: $2: screen matches the in-process frame"
             return 0
         fi
@@ -114,10 +132,12 @@ key_frame() {
     wait_frames $((before + 1))
 }
 
-# Presses the pointer at display point ($1, $2) and waits for the frame.
+# Presses the pointer at display point ($1, $2) (the middle of the window's
+# block for it) and waits for the frame.
 click_frame() {
     before=$(frames)
-    xdotool mousemove --window "$window" "$1" "$2" click --delay 0 1 || fail "xdotool click at $1 $2"
+    xdotool mousemove --window "$window" $(($1 * scale + scale / 2)) $(($2 * scale + scale / 2)) \
+        click --delay 0 1 || fail "xdotool click at $1 $2"
     wait_frames $((before + 1))
 }
 
@@ -128,6 +148,22 @@ cpu_ticks() {
 }
 
 test_start=$(now_ms)
+
+if [ -n "$compat" ]; then
+    [ -z "$run" ] || fail "sdl12-compat is fetched for this machine, not for an emulated game"
+    case $scale in
+    *[!0-9]* | 0*) fail "the scale is a whole number from 1, not '$scale'" ;;
+    esac
+    compat_lib=$(sh "$(dirname "$0")/../scripts/sdl12-compat.sh") || fail "sdl12-compat is not to be had"
+    # The helper too: it plays the deal in-process over the same library,
+    # whose colour conversions differ from the classic one's in the last
+    # bit, and so do some shaded and lit pixels of the frames.
+    LD_LIBRARY_PATH="$compat_lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+    export LD_LIBRARY_PATH
+    # At the depth of today's desktops, which widen the display's 16-bit
+    # pixels on their way to the screen.
+    xvfb_screen=$((320 * scale))x$((240 * scale))x24
+fi
 
 # --- assets and the expected frames ----------------------------------------
 mkdir -p "$work/game" "$work/expected"
@@ -150,6 +186,9 @@ start_game() {
         cd "$work/game" || exit 1
         export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy JT_FIXED_TIME="$seed" \
             JT_FRAME_LOG="$work/frames"
+        if [ -n "$compat_lib" ]; then
+            export SDL12COMPAT_WINDOW_SCALING="$scale" SDL12COMPAT_SCALE_METHOD=nearest
+        fi
         if [ -n "$run" ]; then
             # The emulator is a static program that ignores LD_PRELOAD; it
             # puts the variable into the emulated program's environment.
@@ -183,7 +222,7 @@ while :; do
     stop_xvfb
     attempt=$((attempt + 1))
 done
-echo "e2e: game window $window"
+echo "e2e: game window $window${compat:+, $compat}"
 
 expect_frame start start
 
@@ -254,5 +293,5 @@ game_pid=""
 [ "$elapsed" -le 1000 ] || fail "the game took ${elapsed} ms to end after Escape"
 echo "e2e: Escape ended the game with status 0 after ${elapsed} ms"
 total=$(($(now_ms) - test_start))
-echo "e2e: the whole run took $((total / 1000)).$((total % 1000 / 100)) s${run:+ under $run}"
+echo "e2e: the whole run took $((total / 1000)).$((total % 1000 / 100)) s${run:+ under $run}${compat:+ $compat}"
 echo "e2e: PASS"

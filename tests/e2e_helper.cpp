@@ -1,6 +1,7 @@
 // Helper of the end-to-end test. It writes the test assets, plays the known
 // deal in-process (dummy video) to produce the click positions and the frames
-// the real game must show, and compares X window dumps with those frames.
+// the real game must show, and compares X window dumps with those frames
+// (a window that shows the display enlarged is reduced by its scale first).
 // Every frame it saves must first equal one composed without the game's
 // drawing code: the background from the decoded picture (or the plain
 // colour), the tiles from the decoded tile set at the layout's positions,
@@ -8,7 +9,7 @@
 //
 //   e2e_helper assets DIR
 //   e2e_helper plan DIR SEED OUT
-//   e2e_helper compare EXPECTED.raw SHOT.xwd [MISMATCH.png]
+//   e2e_helper compare EXPECTED.raw SHOT.xwd SCALE [MISMATCH.png]
 #include "app/app.h"
 #include "assets/cycle.h"
 #include "game/board.h"
@@ -25,6 +26,7 @@
 #include "tile_points.h"
 
 #include <SDL.h>
+#include <SDL_mixer.h>
 #include <SDL_ttf.h>
 
 #include <cstdint>
@@ -42,7 +44,7 @@ const int HEIGHT = 240;
 
 int usage() {
     fprintf(stderr, "usage: e2e_helper assets DIR | plan DIR SEED OUT | "
-                    "compare EXPECTED.raw SHOT.xwd [MISMATCH.png]\n");
+                    "compare EXPECTED.raw SHOT.xwd SCALE [MISMATCH.png]\n");
     return 2;
 }
 
@@ -125,6 +127,9 @@ int plan(const char *dir, unsigned seed, const char *out_dir) {
         return 1;
     }
     start_up();
+    // Without an audio device the effects take no time, which matters for
+    // 144 presses.
+    Mix_CloseAudio();
     own_font = TTF_OpenFont("data/font/ariblk.ttf", 24);
     if (!own_font) {
         fprintf(stderr, "e2e_helper: the status line cannot be checked without its font\n");
@@ -196,8 +201,14 @@ std::vector<uint8_t> read_file(const char *path) {
     return bytes;
 }
 
-// Reads a 16-bit window dump into 320 x 240 pixel values; empty on failure.
-std::vector<uint16_t> read_xwd(const char *path) {
+// Reads a window dump of the display enlarged `scale` times into 320 x 240
+// pixel values, one from each scale x scale block; empty on failure, and
+// when any block is not all one value (not an exact enlargement). A 16-bit
+// dump holds the game's own pixel values. A 24-bit one (on 32-bit pixels)
+// holds them widened to 8 bits a component; the top 5, 6 and 5 bits give
+// them back (the libraries widen a little differently, but never past the
+// next value's step).
+std::vector<uint16_t> read_xwd(const char *path, int scale) {
     std::vector<uint8_t> file = read_file(path);
     std::vector<uint16_t> pixels;
     if (file.size() < 100) {
@@ -210,26 +221,48 @@ std::vector<uint16_t> read_xwd(const char *path) {
     uint32_t bits_per_pixel = be32(h + 44), bytes_per_line = be32(h + 48);
     uint32_t red = be32(h + 56), green = be32(h + 60), blue = be32(h + 64);
     uint32_t ncolors = be32(h + 76);
-    if (version != 7 || depth != 16 || bits_per_pixel != 16 || width != WIDTH || height != HEIGHT ||
-        red != 0xF800 || green != 0x07E0 || blue != 0x001F) {
+    const uint32_t wide = WIDTH * scale, high = HEIGHT * scale;
+    bool deep =
+        depth == 24 && bits_per_pixel == 32 && red == 0xFF0000 && green == 0xFF00 && blue == 0xFF;
+    bool shallow =
+        depth == 16 && bits_per_pixel == 16 && red == 0xF800 && green == 0x07E0 && blue == 0x001F;
+    if (version != 7 || !(deep || shallow) || width != wide || height != high) {
         fprintf(stderr,
                 "e2e_helper: %s: unexpected dump (version %u, depth %u, %u bpp, %ux%u, "
-                "masks %x %x %x)\n",
-                path, version, depth, bits_per_pixel, width, height, red, green, blue);
+                "masks %x %x %x; %ux%u wanted)\n",
+                path, version, depth, bits_per_pixel, width, height, red, green, blue, wide, high);
         return pixels;
     }
     size_t start = header_size + 12 * (size_t)ncolors;
-    if (file.size() < start + (size_t)bytes_per_line * HEIGHT) {
+    if (file.size() < start + (size_t)bytes_per_line * high) {
         fprintf(stderr, "e2e_helper: %s is cut short\n", path);
         return pixels;
     }
-    pixels.resize(WIDTH * HEIGHT);
-    for (int y = 0; y < HEIGHT; y++)
-        for (int x = 0; x < WIDTH; x++) {
-            const uint8_t *p = file.data() + start + (size_t)y * bytes_per_line + 2 * x;
-            pixels[y * WIDTH + x] =
-                byte_order == 0 ? (uint16_t)(p[0] | p[1] << 8) : (uint16_t)(p[0] << 8 | p[1]);
+    const uint32_t bytes = bits_per_pixel / 8;
+    std::vector<uint32_t> blocks(WIDTH * HEIGHT);
+    for (uint32_t y = 0; y < high; y++)
+        for (uint32_t x = 0; x < wide; x++) {
+            const uint8_t *p = file.data() + start + (size_t)y * bytes_per_line + bytes * x;
+            uint32_t v = 0;
+            for (uint32_t i = 0; i < bytes; i++)
+                v |= (uint32_t)p[i] << 8 * (byte_order == 0 ? i : bytes - 1 - i);
+            if (deep)
+                v &= 0xFFFFFF; // the padding byte is no part of the colour
+            uint32_t &block = blocks[y / scale * WIDTH + x / scale];
+            if (x % scale == 0 && y % scale == 0) {
+                block = v;
+            } else if (v != block) {
+                fprintf(stderr,
+                        "e2e_helper: %s is no exact %d-fold enlargement: (%u, %u) is "
+                        "%x, its block's first pixel %x\n",
+                        path, scale, x, y, v, block);
+                return pixels;
+            }
         }
+    for (uint32_t v : blocks)
+        pixels.push_back(
+            deep ? (uint16_t)((v >> 19 & 31) << 11 | (v >> 10 & 63) << 5 | (v >> 3 & 31))
+                 : (uint16_t)v);
     return pixels;
 }
 
@@ -247,7 +280,8 @@ void write_mismatch(const char *path, const std::vector<uint16_t> &shot,
     write_png_rgb(path, WIDTH, HEIGHT, rgb.data());
 }
 
-int compare(const char *expected_path, const char *shot_path, const char *mismatch_path) {
+int compare(const char *expected_path, const char *shot_path, int scale,
+            const char *mismatch_path) {
     std::vector<uint8_t> raw = read_file(expected_path);
     if (raw.size() != WIDTH * HEIGHT * 2) {
         fprintf(stderr, "e2e_helper: %s is not a frame\n", expected_path);
@@ -255,7 +289,7 @@ int compare(const char *expected_path, const char *shot_path, const char *mismat
     }
     std::vector<uint16_t> expected(WIDTH * HEIGHT);
     memcpy(expected.data(), raw.data(), raw.size());
-    std::vector<uint16_t> shot = read_xwd(shot_path);
+    std::vector<uint16_t> shot = read_xwd(shot_path, scale);
     if (shot.empty())
         return 2;
     int differing = 0;
@@ -285,16 +319,17 @@ int main(int argc, char **argv) {
         return write_test_assets(argv[2], &assets) == 0 ? 0 : 1;
     }
     if (argc == 5 && strcmp(argv[1], "plan") == 0) {
-        // The frames are composed off-screen. Without an audio device the
-        // effects take no time, which matters for 144 presses.
+        // The frames are composed off-screen. Over SDL 2 (sdl12-compat) an
+        // audio driver that is not there fails SDL_Init as a whole, so the
+        // silent one is opened, and closed after start-up.
         setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "none", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         int status = plan(argv[2], (unsigned)strtoul(argv[3], nullptr, 10), argv[4]);
         // Leave without the game's exit handler and its hand-over to the launcher.
         fflush(nullptr);
         _exit(status);
     }
-    if ((argc == 4 || argc == 5) && strcmp(argv[1], "compare") == 0)
-        return compare(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+    if ((argc == 5 || argc == 6) && strcmp(argv[1], "compare") == 0 && atoi(argv[4]) >= 1)
+        return compare(argv[2], argv[3], atoi(argv[4]), argc == 6 ? argv[5] : nullptr);
     return usage();
 }

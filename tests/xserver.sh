@@ -18,10 +18,11 @@ ended() {
 # next, so concurrent runs and servers shutting down nearby do no harm.
 : "${display_number:=$((200 + $$ % 600))}"
 
-# start_xvfb LOG SECONDS: starts a 320x240, 16-bit Xvfb on the next free
-# display number, writing its output to LOG, and waits up to SECONDS until
-# it takes connections; then sets xvfb_pid and exports DISPLAY. Returns 1
-# when no server could be started.
+# start_xvfb LOG SECONDS: starts an Xvfb whose screen is xvfb_screen (width x
+# height x depth; 320x240x16 unless set) on the next free display number,
+# writing its output to LOG, and waits up to SECONDS until it takes
+# connections; then sets xvfb_pid and exports DISPLAY. Returns 1 when no
+# server could be started.
 start_xvfb() {
     xvfb_tries=0
     while [ "$xvfb_tries" -lt 20 ]; do
@@ -32,7 +33,7 @@ start_xvfb() {
         # -noreset: by default the server resets when its last client leaves,
         # and a client connecting during the reset is refused; the probe
         # below and SDL's own availability check both leave at once.
-        Xvfb ":$xvfb_n" -screen 0 320x240x16 -nolisten tcp -noreset >"$1" 2>&1 &
+        Xvfb ":$xvfb_n" -screen 0 "${xvfb_screen:-320x240x16}" -nolisten tcp -noreset >"$1" 2>&1 &
         xvfb_pid=$!
         xvfb_deadline=$(($(now_ms) + $2 * 1000))
         while ! ended "$xvfb_pid" && [ "$(now_ms)" -le "$xvfb_deadline" ]; do
