@@ -9,6 +9,8 @@
 # OSS. DRIVER plays it from the host through QEMU's QMP socket.
 #
 # usage: machine.sh ARCHIVE OLD_KERNEL DRIVER
+# With JT_MACHINE_KEEP set, its files stay (the driver's pictures of the
+# start, the middle and the end of the deal among them).
 # Plays two boots: the whole deal and the rest with the PS/2 mouse, then part
 # of a deal by absolute taps on a USB tablet (a touch screen's kind of
 # pointer). The machine comes from scripts/handheld-machine.sh (cached).
@@ -44,6 +46,7 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/jt_machine.XXXXXX") || exit 1
 qemu_pid=""
+keep=${JT_MACHINE_KEEP:-}
 cleanup() {
     [ -n "$qemu_pid" ] && kill "$qemu_pid" 2>/dev/null && wait "$qemu_pid" 2>/dev/null
     if [ -n "${keep:-}" ]; then echo "machine: files kept in $work"; else rm -rf "$work"; fi
