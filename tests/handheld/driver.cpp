@@ -387,7 +387,7 @@ int lost_moves = 0;
 // empty move. False when the pointer still went astray.
 bool move_mouse(int x, int y) {
     monitor("mouse_move -320 -240");
-    if (!wait_arrow_at(0, 0, 2) && (monitor("mouse_move 0 0"), !wait_arrow_at(0, 0, 2)))
+    if (!wait_arrow_at(0, 0, 3) && (monitor("mouse_move 0 0"), !wait_arrow_at(0, 0, 3)))
         return false;
     int at_x = 0, at_y = 0;
     while (at_x != x || at_y != y) {
@@ -395,11 +395,11 @@ bool move_mouse(int x, int y) {
         monitor("mouse_move " + std::to_string(dx) + " " + std::to_string(dy));
         at_x += dx;
         at_y += dy;
-        if (wait_arrow_at(at_x, at_y, 2))
+        if (wait_arrow_at(at_x, at_y, 3))
             continue;
         lost_moves++;
         monitor("mouse_move 0 0");
-        if (!wait_arrow_at(at_x, at_y, 2))
+        if (!wait_arrow_at(at_x, at_y, 3))
             return false;
     }
     return true;
@@ -424,9 +424,13 @@ void tap(int x, int y) {
         }
     } else {
         // Relative moves: home against the top-left corner, then the exact
-        // distance; once more from the corner if the pointer went astray.
-        if (!move_mouse(x, y) && !move_mouse(x, y))
-            fail("the mouse could not be brought to (%d, %d)", x, y);
+        // distance; again from the corner, after a pause, while the pointer
+        // goes astray (a machine slowed by a loaded host can lose a few).
+        for (int attempt = 1; !move_mouse(x, y); attempt++) {
+            if (attempt == 5)
+                fail("the mouse could not be brought to (%d, %d)", x, y);
+            std::this_thread::sleep_for(std::chrono::seconds(attempt));
+        }
     }
     if (!wait_arrow_at(x, y, 10))
         fail("the pointer did not come to (%d, %d)", x, y);
