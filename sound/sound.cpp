@@ -11,7 +11,7 @@
 
 enum {
     EFFECT_WAIT_STEP_MS = 1,             // sleep between looks at a playing effect
-    EFFECT_WAIT_SLACK_MS = 2000, // how long past its own length an effect is waited for
+    EFFECT_WAIT_SLACK_MS = 2000,         // how long past its own length an effect is waited for
     EFFECT_MAX_BYTES = 16 * 1024 * 1024, // larger effect files are refused unread
     EFFECT_MIN_RATE = 4000,              // sample rates the mixer converts safely
     EFFECT_MAX_RATE = 192000,

@@ -35,14 +35,14 @@ static int fail(const std::string &message) {
 // for each sample a 96-byte header followed by its data.
 enum {
     PATCH_HEADER = 239,
-    PATCH_WAVEFORMS = 85,       // 2 bytes: samples in the file
-    PATCH_DATA_SIZE = 89,       // 4 bytes
+    PATCH_WAVEFORMS = 85,        // 2 bytes: samples in the file
+    PATCH_DATA_SIZE = 89,        // 4 bytes
     PATCH_INSTRUMENT_SIZE = 147, // 4 bytes
-    PATCH_LAYER_SIZE = 194,     // 4 bytes
-    PATCH_SAMPLES = 198,        // 1 byte: samples in the layer
+    PATCH_LAYER_SIZE = 194,      // 4 bytes
+    PATCH_SAMPLES = 198,         // 1 byte: samples in the layer
     SAMPLE_HEADER = 96,
-    SAMPLE_LENGTH = 8,          // 4 bytes: data bytes that follow the header
-    SAMPLE_ROOT = 30,           // 4 bytes: root pitch in millihertz
+    SAMPLE_LENGTH = 8, // 4 bytes: data bytes that follow the header
+    SAMPLE_ROOT = 30,  // 4 bytes: root pitch in millihertz
 };
 
 static uint32_t le32(const std::string &b, size_t at) {

@@ -57,7 +57,7 @@
 namespace {
 
 const int W = DISPLAY_WIDTH, H = DISPLAY_HEIGHT;
-const int ARROW = 16;      // SDL's pointer arrow: 16x16 from the pointer's position
+const int ARROW = 16;       // SDL's pointer arrow: 16x16 from the pointer's position
 const int MOUSE_STEP = 100; // the longest relative move sent at once, each way
 
 std::string out_dir;
@@ -152,7 +152,8 @@ std::vector<uint16_t> dump() {
     fclose(in);
     std::vector<uint16_t> pixels(W * H);
     for (int i = 0; i < W * H; i++)
-        pixels[i] = (uint16_t)((rgb[3 * i] >> 3) << 11 | (rgb[3 * i + 1] >> 2) << 5 | rgb[3 * i + 2] >> 3);
+        pixels[i] =
+            (uint16_t)((rgb[3 * i] >> 3) << 11 | (rgb[3 * i + 1] >> 2) << 5 | rgb[3 * i + 2] >> 3);
     return pixels;
 }
 
@@ -231,9 +232,10 @@ int read_face(const std::vector<uint16_t> &shot, int t, bool *clear) {
                 if (x < 0 || y < 0 || x >= W || y >= H || under_arrow(x, y))
                     continue;
                 in_view++;
-                uint16_t p = (uint16_t)tile_image.palette[tile_image.pixels[(cell_y + wy - fy) *
-                                                                              tile_image.width +
-                                                                          cell_x + wx - fx]];
+                uint16_t p =
+                    (uint16_t)
+                        tile_image.palette[tile_image.pixels[(cell_y + wy - fy) * tile_image.width +
+                                                             cell_x + wx - fx]];
                 uint16_t got = shot[y * W + x];
                 count += got == p || got == shade_table[p];
             }
@@ -411,12 +413,14 @@ void tap(int x, int y) {
         // The tablet's axes run 0..32767 over the whole screen: the middle
         // of pixel x's stretch. A position is absolute, so one that went
         // astray in QEMU's queue of tablet reports is simply sent again.
-        int ax = (int)(((2L * x + 1) * 32768) / (2 * W)), ay = (int)(((2L * y + 1) * 32768) / (2 * H));
-        std::string events = "{\"execute\":\"input-send-event\",\"arguments\":{\"events\":["
-                             "{\"type\":\"abs\",\"data\":{\"axis\":\"x\",\"value\":" +
-                             std::to_string(ax) +
-                             "}},{\"type\":\"abs\",\"data\":{\"axis\":\"y\",\"value\":" +
-                             std::to_string(ay) + "}}]}}";
+        int ax = (int)(((2L * x + 1) * 32768) / (2 * W)),
+            ay = (int)(((2L * y + 1) * 32768) / (2 * H));
+        std::string events =
+            "{\"execute\":\"input-send-event\",\"arguments\":{\"events\":["
+            "{\"type\":\"abs\",\"data\":{\"axis\":\"x\",\"value\":" +
+            std::to_string(ax) +
+            "}},{\"type\":\"abs\",\"data\":{\"axis\":\"y\",\"value\":" + std::to_string(ay) +
+            "}}]}}";
         qmp(events);
         for (int attempt = 0; attempt < 3 && !wait_arrow_at(x, y, 2); attempt++) {
             lost_moves++;
@@ -727,7 +731,8 @@ int main(int argc, char **argv) {
     // emulation. The board read from it must be drawn exactly.
     expect("start", atof(argv[4]));
     double booted = now();
-    printf("driver: the first frame after %.1f s; board read, start frame matches\n", booted - start);
+    printf("driver: the first frame after %.1f s; board read, start frame matches\n",
+           booted - start);
 
     if (tablet) {
         // Part of the deal by absolute taps.
@@ -745,7 +750,8 @@ int main(int argc, char **argv) {
         play(0, 1500);
         expect("empty board");
         printf("driver: board cleared with %d clicks and %d undos out of dead ends, every frame "
-               "matching\n", clicks, undos);
+               "matching\n",
+               clicks, undos);
         // A new deal (read anew), the next tile set, the next background.
         key("ret");
         deal_board();
@@ -763,8 +769,8 @@ int main(int argc, char **argv) {
         std::this_thread::sleep_for(std::chrono::seconds(3));
     }
     monitor("sendkey esc");
-    printf("driver: %d clicks in %.1f s after the first frame (%d pointer moves sent again)\n", clicks,
-           now() - booted, lost_moves);
+    printf("driver: %d clicks in %.1f s after the first frame (%d pointer moves sent again)\n",
+           clicks, now() - booted, lost_moves);
     fflush(nullptr);
     _exit(0);
 }

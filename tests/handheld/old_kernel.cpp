@@ -20,10 +20,10 @@
 #include <unistd.h>
 
 enum {
-    LAST_CALL = 352,          // fallocate, the newest call of Linux 2.6.24 on ARM EABI
-    ARM_PRIVATE = 0xf0000,    // ARM-private calls: breakpoint, cacheflush, usr26,
+    LAST_CALL = 352,            // fallocate, the newest call of Linux 2.6.24 on ARM EABI
+    ARM_PRIVATE = 0xf0000,      // ARM-private calls: breakpoint, cacheflush, usr26,
     ARM_LAST_PRIVATE = 0xf0005, // usr32, set_tls
-    LAST_FUTEX_OP = 8,        // FUTEX_TRYLOCK_PI; 9 and up came later
+    LAST_FUTEX_OP = 8,          // FUTEX_TRYLOCK_PI; 9 and up came later
 };
 
 #define LOAD(field) BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, field))

@@ -12,9 +12,9 @@ struct InstrumentEntry {
 };
 
 struct InstrumentConfig {
-    std::string dir;                          // the last "dir" line's folder
-    std::map<int, InstrumentEntry> programs;  // bank 0: program -> patch
-    std::map<int, InstrumentEntry> drums;     // drumset 0: key -> patch
+    std::string dir;                         // the last "dir" line's folder
+    std::map<int, InstrumentEntry> programs; // bank 0: program -> patch
+    std::map<int, InstrumentEntry> drums;    // drumset 0: key -> patch
 };
 
 // Reads a configuration; lines of other banks and drumsets are skipped.
