@@ -20,6 +20,7 @@ enum {
     WAV_FORMAT_MS_ADPCM = 2,     // Microsoft's ADPCM
     WAV_FORMAT_IMA_ADPCM = 0x11, // and IMA's ADPCM
     MS_ADPCM_FORMAT_BYTES = 50,  // format chunk up to its seven coefficient pairs
+    MS_ADPCM_COEFFICIENTS = 7,   // pairs a block's predictor may name
     AUDIO_RATE = 22050,          // samples per second
     AUDIO_CHANNELS = 2,
     AUDIO_BUFFER = 4096, // samples the mixer fills at a time
@@ -85,7 +86,7 @@ static int64_t effect_frames(const uint8_t *format, size_t format_length, size_t
     uint32_t holds = 2 * (block - head) / channels;
     if (tag == WAV_FORMAT_MS_ADPCM) {
         // Two samples of each channel come whole in the block's header.
-        if (format_length < MS_ADPCM_FORMAT_BYTES || le16(format + 20) != 7 ||
+        if (format_length < MS_ADPCM_FORMAT_BYTES || le16(format + 20) != MS_ADPCM_COEFFICIENTS ||
             per_block != holds + 2)
             return -1;
     } else if (tag == WAV_FORMAT_IMA_ADPCM) {
@@ -96,6 +97,19 @@ static int64_t effect_frames(const uint8_t *format, size_t format_length, size_t
         return -1;
     }
     return (int64_t)(length / block) * per_block;
+}
+
+// Whether every whole block of Microsoft ADPCM data names one of the
+// format's seven coefficient pairs for each channel. The loader refuses a
+// block that does not, and then keeps the buffer it decoded into.
+static bool ms_adpcm_predictors_ok(const uint8_t *format, const uint8_t *data, size_t length) {
+    uint32_t channels = le16(format + 2);
+    uint32_t block = le16(format + 12);
+    for (size_t at = 0; block > 0 && length - at >= block; at += block)
+        for (uint32_t c = 0; c < channels; c++)
+            if (data[at + c] >= MS_ADPCM_COEFFICIENTS)
+                return false;
+    return true;
 }
 
 int effect_header_ok(const uint8_t *bytes, size_t size) {
@@ -130,6 +144,9 @@ int effect_header_ok(const uint8_t *bytes, size_t size) {
             uint32_t rate = le32(format + 4);
             int64_t frames = effect_frames(format, format_length, length);
             if (frames < 0 || rate < EFFECT_MIN_RATE || rate > EFFECT_MAX_RATE)
+                return 0;
+            if (le16(format) == WAV_FORMAT_MS_ADPCM &&
+                !ms_adpcm_predictors_ok(format, bytes + body, length))
                 return 0;
             return (uint64_t)frames * 1000 <= (uint64_t)rate * EFFECT_MAX_MS;
         }

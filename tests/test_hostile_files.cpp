@@ -299,6 +299,13 @@ TEST_F(HostileFiles, HostileEffectHeadersAreRefusedAndPlainOnesPlay) {
         {"IMA ADPCM in blocks of 0 bytes", adpcm(0x11, 1, 22050, 256, 1).replace(32, 2, 2, 0),
          false},
         {"IMA ADPCM, more samples than a block holds", adpcm(0x11, 1, 22050, 256, 2, 513), false},
+        {"MS ADPCM naming an eighth coefficient pair in its last block",
+         [] {
+             std::string s = adpcm(2, 1, 22050, 256, 2);
+             s[s.size() - 256] = 7;
+             return s;
+         }(),
+         false},
         {"MS ADPCM, 3 channels", adpcm(2, 3, 22050, 256, 2), false},
         {"MS ADPCM at 43 Hz", adpcm(2, 1, 43, 256, 2), false},
         {"MS ADPCM 11 s long", adpcm(2, 1, 4000, 256, 88), false},
